@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+enum TVaParity { paNone, paOdd, paEven, paMark, paSpace };
+
+// Line settings handed to a link. Data bits (8), stop bits (1), no flow control,
+// DTR and RTS inactive are fixed for this bus and not part of the settings.
+struct LineSettings
+{
+    qint32 baudRate = 19200;
+    TVaParity parity = paNone;
+
+    bool operator==(const LineSettings &o) const { return baudRate == o.baudRate && parity == o.parity; }
+};
+
+// The byte pipe under TVaComm: a real serial device, the in-process simulated
+// bus, or a test fake. Everything is called and signalled on the GUI thread.
+class SerialLink : public QObject
+{
+    Q_OBJECT
+public:
+    enum class ErrorKind { None, NotFound, OpenFailed, Settings, Purge, Write };
+    struct Error
+    {
+        ErrorKind kind = ErrorKind::None;
+        int code = 0;   // the system's error number where there is one
+        QString text;   // the system's text for it
+    };
+
+    using QObject::QObject;
+    ~SerialLink() override = default;
+
+    virtual bool open(const LineSettings &settings) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    virtual bool applySettings(const LineSettings &settings) = 0;
+    // Queues bytes for transmission without waiting; returns the count queued or -1.
+    virtual qint64 write(const QByteArray &bytes) = 0;
+    // Everything received and not yet read; returns at once.
+    virtual QByteArray readAll() = 0;
+    virtual bool clearInput() = 0;
+    virtual bool clearOutput() = 0;
+    virtual Error lastError() const = 0;
+
+signals:
+    void readyRead();
+    // Line error flags (overrun, parity, framing...); a failed transmission too.
+    void lineError(int flags);
+    // The device went away under an open port (adapter unplugged, peer closed).
+    void resourceLost();
+};
+
+// Creates the link for a resolved device name (for example "/dev/ttyUSB0").
+using SerialLinkFactory = std::function<std::unique_ptr<SerialLink>(const QString &deviceName)>;

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QGroupBox>
+#include <QStringList>
+
+class QButtonGroup;
+class QGridLayout;
+
+// A framed group of radio buttons in columns with one selected item.
+class TRadioGroup : public QGroupBox
+{
+    Q_OBJECT
+    Q_PROPERTY(int ItemIndex READ ItemIndex WRITE setItemIndex NOTIFY OnClick)
+public:
+    explicit TRadioGroup(const QString &caption, const QStringList &items, int columns = 1,
+                         QWidget *parent = nullptr);
+
+    int ItemIndex() const;
+    // An index outside the items selects nothing (-1).
+    void setItemIndex(int index);
+    QStringList Items() const { return m_items; }
+    // Text of the selected item, empty when nothing is selected.
+    QString selectedText() const;
+
+signals:
+    void OnClick();
+
+private:
+    QStringList m_items;
+    QButtonGroup *m_group;
+};
