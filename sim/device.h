@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+namespace sim {
+
+// Per-device fault injection. Probabilities are 0..1 and drawn per answer from
+// the bus's seeded generator, so a seed makes a run repeatable.
+struct Faults
+{
+    double drop = 0;      // no answer at all
+    double corrupt = 0;   // answer with a wrong CRC
+    double noise = 0;     // a stray byte on the line before the answer
+    double late = 0;      // answer sent only after lateMs
+    int lateMs = 500;
+    double split = 0;     // answer sent in several chunks with short gaps
+    double busy = 0;      // meter only: a "busy" status answer instead of the real one
+};
+
+// One simulated field device: a pure request-to-answer core. The bus finds frame
+// boundaries, checks the request CRC, offers every complete frame to every device,
+// appends the CRC to an answer and applies the line timing and the faults.
+class Device
+{
+public:
+    explicit Device(std::uint8_t address) : m_address(address) {}
+    virtual ~Device() = default;
+    Device(const Device &) = delete;
+    Device &operator=(const Device &) = delete;
+
+    // Short type name as the command line uses it: "krv", "zdlt", "m7051", "b7720q",
+    // "sensor", "controller", "set4tm".
+    virtual const char *kind() const = 0;
+
+    // The answer body (without CRC) to one intact request frame (without its CRC),
+    // or nullopt when the device stays silent (not addressed to it, broadcast...).
+    // `nowMs` is the bus clock, for values that move and channels that time out.
+    virtual std::optional<QByteArray> handle(const QByteArray &request, qint64 nowMs) = 0;
+
+    // A one-line meaning of a request or answer for the bus monitor; empty when unknown.
+    virtual QString describe(const QByteArray &frame, bool isAnswer) const
+    {
+        Q_UNUSED(frame);
+        Q_UNUSED(isAnswer);
+        return {};
+    }
+
+    // Settings that the real device applies only after switching power off and on
+    // (baud rate, emissivity...) take effect here.
+    virtual void powerCycle() {}
+
+    // Line speed the device answers at after its last power cycle (0: any).
+    virtual int baudRate() const { return 0; }
+
+    std::uint8_t address() const { return m_address; }
+    void setAddress(std::uint8_t address) { m_address = address; }
+
+    Faults faults;
+    int requestsSeen = 0; // frames addressed to this device
+    int answersSent = 0;
+
+private:
+    std::uint8_t m_address;
+};
+
+} // namespace sim
