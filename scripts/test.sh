@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: once in a plain build
+# and once under AddressSanitizer + UndefinedBehaviorSanitizer.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/install-deps.sh"
+
+export QT_QPA_PLATFORM=offscreen
+jobs="$(nproc)"
+
+echo "== build and test =="
+"$root/scripts/build.sh" "$root/build/release"
+ctest --test-dir "$root/build/release" --output-on-failure -j"$jobs"
+
+echo "== build and test under AddressSanitizer + UndefinedBehaviorSanitizer =="
+BUILD_TYPE=Debug "$root/scripts/build.sh" "$root/build/asan" -DORVEK_SANITIZE=ON
+ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir "$root/build/asan" --output-on-failure -j"$jobs"
