@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 
 namespace sim {
@@ -19,6 +20,17 @@ struct Faults
     int lateMs = 500;
     double split = 0;     // answer sent in several chunks with short gaps
     double busy = 0;      // meter only: a "busy" status answer instead of the real one
+};
+
+// A one-shot fault for the next answer of a device, taken before the random ones:
+// a test can say "drop the first two answers, then answer normally".
+enum class Action {
+    Answer,  // answer normally, without any random fault
+    Drop,    // the answer never reaches the master
+    Corrupt, // the answer goes out with a wrong CRC
+    Noise,   // a stray byte precedes the answer
+    Late,    // the answer goes out only after faults.lateMs
+    Split,   // the answer arrives in several chunks with pauses
 };
 
 // One simulated field device: a pure request-to-answer core. The bus finds frame
@@ -56,10 +68,32 @@ public:
     // Line speed the device answers at after its last power cycle (0: any).
     virtual int baudRate() const { return 0; }
 
+    // Applies one "key=value" setting from the command line or a config file
+    // (initial register values and the like). False when the key is unknown or
+    // the value does not fit; the device is then unchanged.
+    virtual bool setOption(const QString &key, const QString &value)
+    {
+        Q_UNUSED(key);
+        Q_UNUSED(value);
+        return false;
+    }
+
     std::uint8_t address() const { return m_address; }
     void setAddress(std::uint8_t address) { m_address = address; }
 
     Faults faults;
+    std::deque<Action> script; // consumed one entry per answer, front first
+
+    // Live values move with the bus clock; false freezes them at the values set,
+    // so tests can compare exact answers. `liveSeed` varies the movement between
+    // devices and runs; the bus sets it from its own seed.
+    bool live = true;
+    std::uint32_t liveSeed = 1;
+
+    // Requests the device does not serve get a Modbus exception answer, as on a
+    // standard slave; false makes it ignore them instead.
+    bool exceptions = true;
+
     int requestsSeen = 0; // frames addressed to this device
     int answersSent = 0;
 

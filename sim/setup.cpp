@@ -1,0 +1,103 @@
+#include "sim/setup.h"
+
+#include "sim/bus.h"
+#include "sim/modbusdevice.h"
+
+#include <QRegularExpression>
+
+namespace sim {
+
+bool setFaultOption(Faults &faults, const QString &key, const QString &value)
+{
+    bool ok = false;
+    if (key == QLatin1String("latems")) {
+        const int ms = value.toInt(&ok);
+        if (!ok || ms < 0 || ms > 600000)
+            return false;
+        faults.lateMs = ms;
+        return true;
+    }
+    double *target = nullptr;
+    if (key == QLatin1String("drop"))
+        target = &faults.drop;
+    else if (key == QLatin1String("corrupt"))
+        target = &faults.corrupt;
+    else if (key == QLatin1String("noise"))
+        target = &faults.noise;
+    else if (key == QLatin1String("late"))
+        target = &faults.late;
+    else if (key == QLatin1String("split"))
+        target = &faults.split;
+    else if (key == QLatin1String("busy"))
+        target = &faults.busy;
+    if (!target)
+        return false;
+    const double p = value.toDouble(&ok);
+    if (!ok || !(p >= 0.0 && p <= 1.0))
+        return false;
+    *target = p;
+    return true;
+}
+
+std::unique_ptr<Device> parseDevice(const QString &spec, QString *error)
+{
+    auto fail = [error](const QString &text) -> std::unique_ptr<Device> {
+        if (error)
+            *error = text;
+        return nullptr;
+    };
+    const QStringList parts = spec.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (parts.isEmpty())
+        return fail(QStringLiteral("empty device"));
+    const QStringList head = parts.first().split(QLatin1Char(':'));
+    if (head.size() != 2)
+        return fail(QStringLiteral("device \"%1\": expected kind:address").arg(spec));
+    quint64 address = 0;
+    if (!parseUnsigned(head[1], 247, address) || address < 1)
+        return fail(QStringLiteral("device \"%1\": address must be 1..247").arg(spec));
+    auto device = Bus::makeDevice(head[0].trimmed().toLower(), static_cast<std::uint8_t>(address));
+    if (!device)
+        return fail(QStringLiteral("device \"%1\": unknown kind \"%2\" (known: %3)")
+                        .arg(spec, head[0], Bus::kinds().join(QStringLiteral(", "))));
+    for (int i = 1; i < parts.size(); ++i) {
+        const int eq = parts[i].indexOf(QLatin1Char('='));
+        if (eq <= 0)
+            return fail(QStringLiteral("device \"%1\": expected key=value, got \"%2\"").arg(spec, parts[i]));
+        const QString key = parts[i].left(eq).trimmed().toLower();
+        const QString value = parts[i].mid(eq + 1).trimmed();
+        if (!setFaultOption(device->faults, key, value) && !device->setOption(key, value))
+            return fail(QStringLiteral("device \"%1\": bad setting \"%2\"").arg(spec, parts[i]));
+    }
+    return device;
+}
+
+std::vector<std::pair<QString, std::uint8_t>> defaultBusLayout()
+{
+    // The B-7720Q probe (8 inputs from 0) is also served by the M-7051D, so the
+    // B-7720Q sits below it; the meter, which may answer any frame at its own
+    // address with a status, sits above every Modbus device whose probe has no
+    // acceptance test of its own.
+    return {{QStringLiteral("krv"), 1},    {QStringLiteral("zdlt"), 2},   {QStringLiteral("b7720q"), 3},
+            {QStringLiteral("m7051"), 4},  {QStringLiteral("sensor"), 5}, {QStringLiteral("controller"), 6},
+            {QStringLiteral("set4tm"), 7}};
+}
+
+QStringList configArguments(const QString &text)
+{
+    QStringList args;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString line : lines) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const int space = line.indexOf(QRegularExpression(QStringLiteral("[\\s=]")));
+        if (space < 0) {
+            args << QStringLiteral("--") + line;
+            continue;
+        }
+        args << QStringLiteral("--") + line.left(space) << line.mid(space + 1).trimmed();
+    }
+    return args;
+}
+
+} // namespace sim

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "bus/seriallink.h"
+#include "sim/bus.h"
+
+#include <QPointer>
+
+namespace sim {
+
+// The configurator's serial transport attached to a simulated bus in the same
+// process: no pseudo-terminal, same timing. Written bytes take their wire time
+// at the line rate; answers arrive as readyRead in chunks as the bus delivers
+// them. Opening sets the bus's line settings.
+class SimLink : public SerialLink
+{
+    Q_OBJECT
+public:
+    explicit SimLink(Bus &bus, QObject *parent = nullptr);
+    // A link to a bus that may already be gone: it then fails to open.
+    explicit SimLink(QPointer<Bus> bus, QObject *parent = nullptr);
+    ~SimLink() override;
+
+    bool open(const LineSettings &settings) override;
+    void close() override;
+    bool isOpen() const override { return m_open; }
+    bool applySettings(const LineSettings &settings) override;
+    qint64 write(const QByteArray &bytes) override;
+    QByteArray readAll() override;
+    bool clearInput() override;
+    bool clearOutput() override;
+    Error lastError() const override { return m_error; }
+
+private:
+    void onTransmit(const QByteArray &bytes);
+    bool fail(ErrorKind kind, const QString &text);
+
+    QPointer<Bus> m_bus;
+    bool m_open = false;
+    QByteArray m_input;
+    Error m_error;
+    QMetaObject::Connection m_connection;
+};
+
+// Link factory for TVaComm::setLinkFactory: every device name opens the bus.
+SerialLinkFactory simLinkFactory(Bus &bus);
+
+} // namespace sim

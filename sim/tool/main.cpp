@@ -1,0 +1,154 @@
+// orvek-sim: a simulated RS-485 device bus served on a pseudo-terminal.
+#include "sim/bus.h"
+#include "sim/modbus.h"
+#include "sim/tool/options.h"
+#include "sim/tool/pty.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int number)
+{
+    const int saved = errno;
+    const char byte = static_cast<char>(number);
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+bool installSignals()
+{
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return false;
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) {
+        if (::sigaction(s, &action, nullptr) != 0)
+            return false;
+    }
+    return true;
+}
+
+void logLine(qint64 timestampMs, sim::Direction direction, const QByteArray &bytes, const QString &meaning)
+{
+    const char *arrow = direction == sim::Direction::Request ? "->" : direction == sim::Direction::Answer ? "<-" : "!!";
+    const QString time = QDateTime::fromMSecsSinceEpoch(timestampMs).toString(QStringLiteral("HH:mm:ss.zzz"));
+    const QString hex = sim::modbus::spacedHex(bytes);
+    const QString line = QStringLiteral("%1 %2 %3  %4\n").arg(time, QLatin1String(arrow), hex, meaning);
+    std::fputs(line.toLocal8Bit().constData(), stderr);
+}
+
+// Removes the link only while it still points to our terminal.
+void removeLink(const QString &link, const QString &target)
+{
+    if (link.isEmpty())
+        return;
+    const QFileInfo info(link);
+    if (info.isSymLink() && info.symLinkTarget() == target)
+        ::unlink(QFile::encodeName(link).constData());
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    sim::Bus bus;
+    ToolOptions options;
+    QString error;
+    if (!configureBus(app.arguments(), bus, options, &error)) {
+        std::fprintf(stderr, "orvek-sim: %s\nTry orvek-sim --help.\n", error.toLocal8Bit().constData());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(helpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (!installSignals()) {
+        std::fprintf(stderr, "orvek-sim: cannot install signal handlers: %s\n", std::strerror(errno));
+        return 1;
+    }
+
+    PtyPort port(bus);
+    port.setFixedBaud(options.baud);
+    if (!port.open(&error)) {
+        std::fprintf(stderr, "orvek-sim: %s\n", error.toLocal8Bit().constData());
+        return 1;
+    }
+    const QString target = port.slavePath();
+    if (!options.link.isEmpty()) {
+        const QByteArray link = QFile::encodeName(options.link);
+        const QFileInfo existing(options.link);
+        if (existing.isSymLink())
+            ::unlink(link.constData());
+        if (::symlink(QFile::encodeName(target).constData(), link.constData()) != 0) {
+            std::fprintf(stderr, "orvek-sim: cannot create link %s: %s\n", link.constData(), std::strerror(errno));
+            return 1;
+        }
+    }
+
+    if (!options.quiet)
+        QObject::connect(&bus, &sim::Bus::frameLogged, &app, &logLine);
+
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
+        char number = 0;
+        while (::read(signalPipe[0], &number, 1) == 1) {
+            if (number == SIGUSR1) {
+                bus.powerCycle();
+                std::fputs("orvek-sim: power cycled every device\n", stderr);
+            } else {
+                app.quit();
+            }
+        }
+    });
+
+    // Optional commands on standard input; a closed or empty input is fine.
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
+        char buffer[256];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n <= 0) {
+            input.setEnabled(false);
+            return;
+        }
+        const QString text = QString::fromLocal8Bit(buffer, static_cast<int>(n));
+        if (text.contains(QLatin1String("power"))) {
+            bus.powerCycle();
+            std::fputs("orvek-sim: power cycled every device\n", stderr);
+        }
+    });
+
+    std::printf("%s\n", target.toLocal8Bit().constData());
+    std::fflush(stdout);
+    std::fprintf(stderr, "orvek-sim: %d device(s) on %s%s%s\n", static_cast<int>(bus.devices().size()),
+                 target.toLocal8Bit().constData(), options.link.isEmpty() ? "" : " linked as ",
+                 options.link.toLocal8Bit().constData());
+    for (sim::Device *d : bus.devices())
+        std::fprintf(stderr, "  %-10s at %3d\n", d->kind(), d->address());
+
+    const int code = app.exec();
+
+    removeLink(options.link, target);
+    const sim::Counters &c = bus.counters();
+    std::fprintf(stderr,
+                 "orvek-sim: %d frames, %d bad, %d answers (%d dropped, %d corrupted, %d noise, %d late, %d split, "
+                 "%d collisions, %d deaf)\n",
+                 c.frames, c.badFrames, c.answers, c.dropped, c.corrupted, c.noise, c.late, c.split, c.collisions,
+                 c.deaf);
+    return code;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "sim/bus.h"
+
+#include <QString>
+#include <QStringList>
+
+// What the command line (and a config file) of orvek-sim asks for.
+struct ToolOptions
+{
+    bool help = false;
+    bool quiet = false;
+    QString link;
+    int baud = 0; // 0: follow the client's terminal settings
+};
+
+// Builds the bus from the arguments (program name first). On error returns
+// false with a message; the bus may then be half set up.
+bool configureBus(const QStringList &arguments, sim::Bus &bus, ToolOptions &options, QString *error);
+
+QString helpText();
