@@ -177,6 +177,8 @@ bool configureBus(const QStringList &rawArguments, sim::Bus &bus, ToolOptions &o
             // On the mixed default bus a device ignores what it does not serve, so a
             // scan for one kind is not answered by an exception from another.
             d->exceptions = false;
+            // Every device of the default bus works at 19200 bit/s, the configurator's default.
+            d->setOption(QStringLiteral("baud"), QStringLiteral("19200"));
         }
     }
     for (const QString &spec : specs) {
@@ -242,7 +244,8 @@ Options:
           controller  config (bits 0-2 sensor groups, bit 3 variant)
           set4tm      see the meter's own settings
         Without any --device the default bus is served: krv:1, zdlt:2,
-        b7720q:3, m7051:4, sensor:5, controller:6, set4tm:7, each ignoring
+        b7720q:3, m7051:4, sensor:5, controller:6, set4tm:7, all at 19200
+        bit/s, each ignoring
         requests it does not serve, so that a scan from address 1 finds every
         kind (the meter also answers address 0).
   --fault [ADDR:]KEY=VALUE
