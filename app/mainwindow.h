@@ -1,0 +1,94 @@
+#pragma once
+
+#include "app/scan.h"
+#include "bus/requestlayer.h"
+#include "devices/devicewindow.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class TFormStorage;
+class TPictureButton;
+class TRadioGroup;
+class TRxSpinEdit;
+class TVaComm;
+
+// The main window: connection parameters, the seven device buttons and the
+// address search. It owns the one serial port and the one pair of frame buffers
+// that every device window uses.
+class TFOrvekConfigurator : public QWidget, public DeviceHost
+{
+    Q_OBJECT
+public:
+    // Opens the window of a found device modally and returns when it has closed.
+    using WindowOpener = std::function<void(TFOrvekConfigurator &, QWidget *owner)>;
+
+    explicit TFOrvekConfigurator(QWidget *parent = nullptr);
+    ~TFOrvekConfigurator() override;
+
+    // DeviceHost
+    TVaComm &port() override { return *VaComm1; }
+    RequestLayer &frames() override { return *m_frames; }
+    QString foundAddressText() const override;
+    QString baudRateText() const override;
+
+    // Replaces how a device window kind is opened (tests, and kinds built later).
+    void setWindowOpener(DeviceWindowKind kind, WindowOpener opener);
+
+    int DeviceKind = 0;
+    int ProbeRepeat = 0;
+
+    // Handlers, public so the window can be driven step by step.
+    void FormShow();
+    void FormClose();
+    void BitBtnKRVClick(int tag);
+    void Timer1Timer();
+    void Action1Execute();
+    void BitBtn1Click();
+    void VaComm1Open();
+    void VaComm1Close();
+    void VaComm1RxBuf(const QByteArray &bytes);
+    void RxSpinEdit2Change();
+    void RxSpinEdit3Change();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildConnectionGroup(QGroupBox *group);
+    void buildDeviceGroup(QGroupBox *group);
+    void openFoundWindow(DeviceWindowKind kind);
+    void showNotBuiltYet(DeviceWindowKind kind);
+    QString resolvePort(int port) const;
+
+    std::unique_ptr<RequestLayer> m_frames;
+    std::map<DeviceWindowKind, WindowOpener> m_openers;
+    bool m_restored = false;
+
+public:
+    TVaComm *VaComm1;
+    QTimer *Timer1;
+    QAction *Action1;
+    TFormStorage *FormStorage1;
+    TRxSpinEdit *RxSpinEdit1, *RxSpinEdit2, *RxSpinEdit3, *RxSpinEdit4;
+    TRadioGroup *RadioGroup1, *RadioGroup2;
+    QPushButton *BitBtn1;
+    QWidget *DeviceGroup;
+    TPictureButton *BitBtnKRV, *BitBtnZDLT, *BitBtn7051, *BitBtnCET, *BitBtnZyXEL_Remote, *BitBtnZyXEL_Local,
+        *BitBtn2;
+    QLabel *StaticTextAddr, *StaticTextMsg;
+    QProgressBar *ProgressBar1;
+};
+
+extern TFOrvekConfigurator *FOrvekConfigurator;
