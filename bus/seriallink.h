@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-enum TVaParity { paNone, paOdd, paEven, paMark, paSpace };
+enum TVaParity : int { paNone, paOdd, paEven, paMark, paSpace };
 
 // Line settings handed to a link. Data bits (8), stop bits (1), no flow control,
 // DTR and RTS inactive are fixed for this bus and not part of the settings.
@@ -26,6 +26,18 @@ class SerialLink : public QObject
     Q_OBJECT
 public:
     enum class ErrorKind { None, NotFound, OpenFailed, Settings, Purge, Write };
+
+    // Flags carried by lineError() (and by TVaComm::OnError). A link sets those its
+    // device can tell apart.
+    enum LineErrorFlag : int {
+        Overrun = 0x0002,
+        ParityError = 0x0004,
+        FramingError = 0x0008,
+        BreakReceived = 0x0010,
+        TransmitFailed = 0x0100,
+        ReceiveFailed = 0x0200,
+        DeviceLost = 0x0400, // raised by TVaComm just before it closes a lost device
+    };
     struct Error
     {
         ErrorKind kind = ErrorKind::None;
@@ -46,6 +58,8 @@ public:
     virtual QByteArray readAll() = 0;
     virtual bool clearInput() = 0;
     virtual bool clearOutput() = 0;
+    // Bytes accepted by write() and not yet handed to the device.
+    virtual qint64 bytesToWrite() const { return 0; }
     virtual Error lastError() const = 0;
 
 signals:
