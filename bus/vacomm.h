@@ -6,11 +6,13 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <stdexcept>
 
-enum TVaBaudrate {
+// A fixed underlying type, so a value computed from a list index is never undefined.
+enum TVaBaudrate : int {
     brUser, br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200,
     br38400, br56000, br57600, br115200, br128000, br256000
 };
@@ -45,24 +47,34 @@ public:
     TVaParity Parity() const { return m_parity; }
     void setParity(TVaParity parity);   // likewise
     LineSettings lineSettings() const;
-    static qint32 baudRateValue(TVaBaudrate rate);
+    static qint32 baudRateValue(TVaBaudrate rate); // 0 for brUser and values outside the enumeration
+
+    // Limit of output accepted and not yet handed to the device.
+    static constexpr int OutputBufferSize = 4096;
 
     void Open();   // EVaCommError on failure; the port then stays closed and OnOpen is not raised
     void Close();  // nothing when closed; otherwise releases the device and raises OnClose
     bool Active() const;
-    int WriteBuf(const std::uint8_t *data, int count); // returns count, or 0 when closed
-    void PurgeRead();
-    void PurgeWrite();
+    // Queues the bytes without waiting and returns count; 0 when closed or when the
+    // link refused them (reported through OnError). EVaCommError when the pending
+    // output would pass OutputBufferSize.
+    int WriteBuf(const std::uint8_t *data, int count);
+    void PurgeRead();  // drops received bytes not yet delivered; nothing when closed
+    void PurgeWrite(); // drops output not yet sent; nothing when closed
 
 signals:
     void OnOpen();
     void OnClose();
+    // Every received byte exactly once, in arrival order, in chunks of any size.
     void OnRxBuf(const QByteArray &bytes);
+    // SerialLink::LineErrorFlag bits. A lost device raises DeviceLost, then the port closes.
     void OnError(int flags);
 
 private:
     void onReadyRead();
+    void onLineError(int flags);
     void onResourceLost();
+    void applyToLink();
     void releaseLink();
     [[noreturn]] void fail(const QString &text);
 
@@ -72,4 +84,8 @@ private:
     std::function<QString(int)> m_resolver;
     SerialLinkFactory m_factory;
     std::unique_ptr<SerialLink> m_link;
+    int m_linkCallDepth = 0; // > 0 while a link signal is being handled
 };
+
+// The component's English text for a failed open, purge or settings change.
+QString vaCommErrorText(const SerialLink::Error &error, const QString &deviceName);

@@ -1,0 +1,252 @@
+#include "bus/vacomm.h"
+
+#include "bus/portmap.h"
+#include "bus/qserialportlink.h"
+
+#include <cerrno>
+#include <iterator>
+
+namespace {
+
+const char *const PortOpenText = "Can't perform this operation while port is open";
+const char *const OutputFullText = "Output buffer is full. Please check comm status.";
+
+// Counts how deep the component is inside a link's signal, so a Close() from a
+// handler never deletes the link under its own emit.
+class LinkCall
+{
+public:
+    explicit LinkCall(int &depth) : m_depth(depth) { ++m_depth; }
+    ~LinkCall() { --m_depth; }
+    LinkCall(const LinkCall &) = delete;
+    LinkCall &operator=(const LinkCall &) = delete;
+
+private:
+    int &m_depth;
+};
+
+std::unique_ptr<SerialLink> defaultLink(const QString &deviceName)
+{
+    return std::make_unique<QSerialPortLink>(deviceName);
+}
+
+// The link's own error number and text under the kind the operation stands for.
+SerialLink::Error errorAs(SerialLink::ErrorKind kind, SerialLink::Error error)
+{
+    error.kind = kind;
+    return error;
+}
+
+SerialLink::Error invalidSettings()
+{
+    return {SerialLink::ErrorKind::Settings, EINVAL, qt_error_string(EINVAL)};
+}
+
+} // namespace
+
+QString vaCommErrorText(const SerialLink::Error &error, const QString &deviceName)
+{
+    switch (error.kind) {
+    case SerialLink::ErrorKind::NotFound:
+        return QStringLiteral("Specified device not found (%1).").arg(deviceName);
+    case SerialLink::ErrorKind::Settings:
+        return QStringLiteral("Error writing dcb (%1), %2").arg(error.code).arg(error.text);
+    case SerialLink::ErrorKind::Purge:
+        return QStringLiteral("Error clearing buffers (%1), %2").arg(error.code).arg(error.text);
+    case SerialLink::ErrorKind::None:
+    case SerialLink::ErrorKind::OpenFailed:
+    case SerialLink::ErrorKind::Write:
+        break;
+    }
+    return QStringLiteral("Can't open specified device %1 (Error %2, %3)").arg(deviceName).arg(error.code).arg(error.text);
+}
+
+TVaComm::TVaComm(QObject *parent) : QObject(parent) {}
+
+TVaComm::~TVaComm()
+{
+    releaseLink();
+}
+
+void TVaComm::setPortResolver(std::function<QString(int)> resolver)
+{
+    m_resolver = std::move(resolver);
+}
+
+void TVaComm::setLinkFactory(SerialLinkFactory factory)
+{
+    m_factory = std::move(factory);
+}
+
+void TVaComm::setPortNum(int port)
+{
+    if (Active())
+        fail(QString::fromLatin1(PortOpenText));
+    m_portNum = port;
+}
+
+QString TVaComm::DeviceName() const
+{
+    return m_resolver ? m_resolver(m_portNum) : PortDeviceName(m_portNum, QString());
+}
+
+void TVaComm::setBaudrate(TVaBaudrate rate)
+{
+    m_baudrate = rate;
+    applyToLink();
+}
+
+void TVaComm::setParity(TVaParity parity)
+{
+    m_parity = parity;
+    applyToLink();
+}
+
+LineSettings TVaComm::lineSettings() const
+{
+    LineSettings settings;
+    settings.baudRate = baudRateValue(m_baudrate);
+    settings.parity = m_parity;
+    return settings;
+}
+
+qint32 TVaComm::baudRateValue(TVaBaudrate rate)
+{
+    static const qint32 values[] = {0, 110, 300, 600, 1200, 2400, 4800, 9600, 14400,
+                                    19200, 38400, 56000, 57600, 115200, 128000, 256000};
+    const int index = static_cast<int>(rate);
+    if (index < 0 || index >= static_cast<int>(std::size(values)))
+        return 0;
+    return values[index];
+}
+
+void TVaComm::Open()
+{
+    if (Active())
+        fail(QString::fromLatin1(PortOpenText));
+
+    const QString device = DeviceName();
+    const LineSettings settings = lineSettings();
+    // No link is asked to run at a rate nobody can name (brUser, a stray item index).
+    if (settings.baudRate <= 0)
+        fail(vaCommErrorText(invalidSettings(), device));
+
+    std::unique_ptr<SerialLink> link = m_factory ? m_factory(device) : defaultLink(device);
+    if (!link)
+        fail(vaCommErrorText({SerialLink::ErrorKind::NotFound, ENOENT, QString()}, device));
+
+    if (!link->open(settings)) {
+        const SerialLink::Error error = link->lastError();
+        link->close();
+        link.reset();
+        fail(vaCommErrorText(error, device));
+    }
+
+    connect(link.get(), &SerialLink::readyRead, this, &TVaComm::onReadyRead);
+    connect(link.get(), &SerialLink::lineError, this, &TVaComm::onLineError);
+    connect(link.get(), &SerialLink::resourceLost, this, &TVaComm::onResourceLost);
+    m_link = std::move(link);
+    emit OnOpen();
+}
+
+void TVaComm::Close()
+{
+    if (!m_link)
+        return;
+    releaseLink();
+    // The 300 ms pause other drivers need after a close serves no purpose here.
+    emit OnClose();
+}
+
+bool TVaComm::Active() const
+{
+    return m_link != nullptr;
+}
+
+int TVaComm::WriteBuf(const std::uint8_t *data, int count)
+{
+    if (!m_link || !data || count <= 0)
+        return 0;
+    if (m_link->bytesToWrite() + count > OutputBufferSize)
+        fail(QString::fromLatin1(OutputFullText));
+
+    const qint64 queued = m_link->write(QByteArray(reinterpret_cast<const char *>(data), count));
+    if (queued == count)
+        return count;
+    // A refused transmission is only reported, as a line error would be; the link may
+    // have gone away meanwhile, so it is not touched again here.
+    emit OnError(SerialLink::TransmitFailed);
+    return 0;
+}
+
+void TVaComm::PurgeRead()
+{
+    // A link that went away meanwhile has closed the port: nothing left to report.
+    if (!m_link || m_link->clearInput() || !m_link)
+        return;
+    fail(vaCommErrorText(errorAs(SerialLink::ErrorKind::Purge, m_link->lastError()), DeviceName()));
+}
+
+void TVaComm::PurgeWrite()
+{
+    // A link that went away meanwhile has closed the port: nothing left to report.
+    if (!m_link || m_link->clearOutput() || !m_link)
+        return;
+    fail(vaCommErrorText(errorAs(SerialLink::ErrorKind::Purge, m_link->lastError()), DeviceName()));
+}
+
+void TVaComm::onReadyRead()
+{
+    LinkCall call(m_linkCallDepth);
+    // A handler that waits inside OnRxBuf keeps the link from signalling again, so
+    // whatever arrived meanwhile is collected here; a handler may also close the port.
+    while (m_link) {
+        const QByteArray bytes = m_link->readAll();
+        if (bytes.isEmpty())
+            break;
+        emit OnRxBuf(bytes);
+    }
+}
+
+void TVaComm::onLineError(int flags)
+{
+    LinkCall call(m_linkCallDepth);
+    if (flags != 0)
+        emit OnError(flags);
+}
+
+void TVaComm::onResourceLost()
+{
+    LinkCall call(m_linkCallDepth);
+    emit OnError(SerialLink::DeviceLost);
+    Close();
+}
+
+void TVaComm::applyToLink()
+{
+    if (!m_link)
+        return;
+    const LineSettings settings = lineSettings();
+    if (settings.baudRate <= 0)
+        fail(vaCommErrorText(invalidSettings(), DeviceName()));
+    if (m_link->applySettings(settings) || !m_link)
+        return;
+    fail(vaCommErrorText(errorAs(SerialLink::ErrorKind::Settings, m_link->lastError()), DeviceName()));
+}
+
+void TVaComm::releaseLink()
+{
+    if (!m_link)
+        return;
+    disconnect(m_link.get(), nullptr, this, nullptr);
+    m_link->close();
+    if (m_linkCallDepth > 0)
+        m_link.release()->deleteLater();
+    else
+        m_link.reset();
+}
+
+void TVaComm::fail(const QString &text)
+{
+    throw EVaCommError(text.toStdString());
+}
