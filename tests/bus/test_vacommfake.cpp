@@ -1,0 +1,260 @@
+#include "bus/portmap.h"
+#include "bus/vacomm.h"
+#include "support/fakelink.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+QString errorText(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const EVaCommError &e) {
+        return QString::fromStdString(e.what());
+    }
+    return QString();
+}
+
+const QString BusyText = QStringLiteral("Can't perform this operation while port is open");
+} // namespace
+
+// TVaComm's own logic, over an in-memory link.
+class TestVaCommFake : public QObject
+{
+    Q_OBJECT
+
+    FakeLinkFactory links;
+    std::unique_ptr<TVaComm> port;
+
+    void openPort()
+    {
+        port->Open();
+        QVERIFY(links.last());
+    }
+
+private slots:
+    void init()
+    {
+        links = FakeLinkFactory();
+        port = std::make_unique<TVaComm>();
+        port->setLinkFactory(links.factory());
+    }
+    void cleanup() { port.reset(); }
+
+    void deviceNames_data()
+    {
+        QTest::addColumn<int>("portNumber");
+        QTest::addColumn<QString>("configured");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("port 1") << 1 << QString() << "/dev/ttyUSB0";
+        QTest::newRow("port 16") << 16 << QString() << "/dev/ttyUSB15";
+        QTest::newRow("configured") << 3 << "/dev/ttyS0" << "/dev/ttyS0";
+        QTest::newRow("configured with blanks") << 3 << " /dev/ttyACM1 " << "/dev/ttyACM1";
+        QTest::newRow("blank configured") << 2 << "   " << "/dev/ttyUSB1";
+    }
+    void deviceNames()
+    {
+        QFETCH(int, portNumber);
+        QFETCH(QString, configured);
+        QFETCH(QString, expected);
+        QCOMPARE(PortDeviceName(portNumber, configured), expected);
+        if (configured.isEmpty()) {
+            port->setPortNum(portNumber);
+            openPort();
+            QCOMPARE(links.devicesRequested, QStringList{expected});
+        }
+    }
+
+    void lineSettingsReachTheLink_data()
+    {
+        QTest::addColumn<int>("item");
+        QTest::addColumn<int>("parityItem");
+        QTest::addColumn<int>("rate");
+        const int rates[] = {4800, 9600, 14400, 19200, 38400, 56000, 57600, 115200, 128000};
+        for (int item = 0; item < 9; ++item)
+            QTest::addRow("%d/parity %d", rates[item], item % 3) << item << item % 3 << rates[item];
+    }
+    void lineSettingsReachTheLink()
+    {
+        QFETCH(int, item);
+        QFETCH(int, parityItem);
+        QFETCH(int, rate);
+        port->setBaudrate(TVaBaudrate(item + 6));
+        port->setParity(TVaParity(parityItem));
+        openPort();
+        QCOMPARE(links.last()->settingsApplied, QList<LineSettings>{(LineSettings{rate, TVaParity(parityItem)})});
+
+        // Changes on an open port apply at once.
+        port->setParity(paEven);
+        port->setBaudrate(br115200);
+        QCOMPARE(links.last()->settingsApplied.last(), (LineSettings{115200, paEven}));
+        QCOMPARE(links.last()->settingsApplied.size(), 3);
+    }
+
+    void failedOpenLeavesPortClosed_data()
+    {
+        using K = SerialLink::ErrorKind;
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("inSettings");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("not found") << int(K::NotFound) << false << "Specified device not found (/dev/ttyUSB0).";
+        QTest::newRow("busy") << int(K::OpenFailed) << false
+                              << "Can't open specified device /dev/ttyUSB0 (Error 16, Device or resource busy)";
+        QTest::newRow("settings") << int(K::Settings) << true << "Error writing dcb (16), Device or resource busy";
+    }
+    void failedOpenLeavesPortClosed()
+    {
+        QFETCH(int, kind);
+        QFETCH(bool, inSettings);
+        QFETCH(QString, text);
+        const SerialLink::Error error{SerialLink::ErrorKind(kind), 16, QStringLiteral("Device or resource busy")};
+        links.prepare = [&](FakeLink &link) { (inSettings ? link.settingsError : link.openError) = error; };
+        QSignalSpy opened(port.get(), &TVaComm::OnOpen);
+        QSignalSpy closed(port.get(), &TVaComm::OnClose);
+
+        QCOMPARE(errorText([&] { port->Open(); }), text);
+        QVERIFY(!port->Active());
+        QVERIFY(opened.isEmpty());
+        QVERIFY(links.created.last().isNull()); // released, not leaked open
+        port->Close();
+        QVERIFY(closed.isEmpty());
+
+        // The next attempt starts from scratch.
+        links.prepare = nullptr;
+        openPort();
+        QVERIFY(port->Active());
+        QCOMPARE(opened.size(), 1);
+    }
+
+    void rejectedSettingsAndMisuse()
+    {
+        // A rate the enumeration does not name never reaches a link.
+        port->setBaudrate(brUser);
+        QVERIFY(errorText([&] { port->Open(); }).startsWith("Error writing dcb ("));
+        port->setBaudrate(TVaBaudrate(10 + 6)); // a stray item index
+        QVERIFY(errorText([&] { port->Open(); }).startsWith("Error writing dcb ("));
+        QVERIFY(links.created.isEmpty());
+        QVERIFY(!port->Active());
+
+        port->setBaudrate(br9600);
+        port->setPortNum(2);
+        openPort();
+        QCOMPARE(errorText([&] { port->Open(); }), BusyText);
+        QCOMPARE(errorText([&] { port->setPortNum(5); }), BusyText);
+        QCOMPARE(port->PortNum(), 2);
+        QCOMPARE(links.created.size(), 1);
+
+        links.last()->settingsError = {SerialLink::ErrorKind::Settings, 22, QStringLiteral("Invalid argument")};
+        QCOMPARE(errorText([&] { port->setBaudrate(br128000); }), QStringLiteral("Error writing dcb (22), Invalid argument"));
+        QVERIFY(port->Active());
+    }
+
+    void writeBufQueuesAndLimitsOutput()
+    {
+        const std::uint8_t frame[] = {0x01, 0x04, 0x00, 0x00, 0x00, 0x03, 0xB0, 0x0B};
+        QCOMPARE(port->WriteBuf(frame, 8), 0); // closed: nothing sent
+        QVERIFY(links.created.isEmpty());
+
+        openPort();
+        FakeLink *link = links.last();
+        QCOMPARE(port->WriteBuf(frame, 8), 8);
+        QCOMPARE(port->WriteBuf(frame, 2), 2);
+        QCOMPARE(link->written, QByteArray::fromHex("01040000" "0003B00B" "0104"));
+
+        QByteArray block(TVaComm::OutputBufferSize, '\x55');
+        const auto *bytes = reinterpret_cast<const std::uint8_t *>(block.constData());
+        link->pending = TVaComm::OutputBufferSize - 8;
+        QCOMPARE(port->WriteBuf(frame, 8), 8); // exactly full is fine
+        link->pending = TVaComm::OutputBufferSize - 7;
+        QCOMPARE(errorText([&] { port->WriteBuf(frame, 8); }), QStringLiteral("Output buffer is full. Please check comm status."));
+        link->pending = 0;
+        QCOMPARE(errorText([&] { port->WriteBuf(bytes, block.size() + 1); }),
+                 QStringLiteral("Output buffer is full. Please check comm status."));
+        QCOMPARE(link->writeCalls, 3);
+
+        QSignalSpy errors(port.get(), &TVaComm::OnError);
+        link->refuseWrites = true;
+        QCOMPARE(port->WriteBuf(frame, 8), 0);
+        QCOMPARE(errors.size(), 1);
+        QCOMPARE(errors.at(0).at(0).toInt(), int(SerialLink::TransmitFailed));
+    }
+
+    void purges()
+    {
+        port->PurgeRead(); // closed: nothing happens
+        port->PurgeWrite();
+        openPort();
+        FakeLink *link = links.last();
+        port->PurgeRead();
+        port->PurgeWrite();
+        QCOMPARE(link->clearInputCalls, 1);
+        QCOMPARE(link->clearOutputCalls, 1);
+        link->purgeError = {SerialLink::ErrorKind::Purge, 5, QStringLiteral("Input/output error")};
+        QCOMPARE(errorText([&] { port->PurgeRead(); }), QStringLiteral("Error clearing buffers (5), Input/output error"));
+        QCOMPARE(errorText([&] { port->PurgeWrite(); }), QStringLiteral("Error clearing buffers (5), Input/output error"));
+    }
+
+    void receivedBytesAndLineErrors()
+    {
+        openPort();
+        QSignalSpy rx(port.get(), &TVaComm::OnRxBuf);
+        QSignalSpy errors(port.get(), &TVaComm::OnError);
+        links.last()->receive(QByteArray::fromHex("0104"));
+        links.last()->receive(QByteArray::fromHex("06000100"));
+        QCOMPARE(rx.size(), 2);
+        QCOMPARE(rx.at(0).at(0).toByteArray() + rx.at(1).at(0).toByteArray(), QByteArray::fromHex("010406000100"));
+        links.last()->raiseLineError(SerialLink::ParityError | SerialLink::Overrun);
+        QCOMPARE(errors.size(), 1);
+        QCOMPARE(errors.at(0).at(0).toInt(), SerialLink::ParityError | SerialLink::Overrun);
+    }
+
+    void closingFromInsideAHandlerIsSafe()
+    {
+        openPort();
+        QPointer<FakeLink> link = links.last();
+        QSignalSpy closed(port.get(), &TVaComm::OnClose);
+        int chunks = 0;
+        connect(port.get(), &TVaComm::OnRxBuf, this, [&] {
+            ++chunks;
+            port->Close();
+        });
+        link->receive("ab");
+        QCOMPARE(chunks, 1);
+        QCOMPARE(closed.size(), 1);
+        QVERIFY(!port->Active());
+        QTRY_VERIFY(link.isNull()); // deleted once its signal has returned
+    }
+
+    void lostDeviceClosesThePort()
+    {
+        openPort();
+        QSignalSpy closed(port.get(), &TVaComm::OnClose);
+        QStringList order;
+        connect(port.get(), &TVaComm::OnError, this, [&](int flags) { order << QStringLiteral("error %1").arg(flags); });
+        connect(port.get(), &TVaComm::OnClose, this, [&] { order << QStringLiteral("close"); });
+        links.last()->loseDevice();
+        QCOMPARE(order, (QStringList{QStringLiteral("error %1").arg(SerialLink::DeviceLost), "close"}));
+        QVERIFY(!port->Active());
+        const std::uint8_t byte = 0;
+        QCOMPARE(port->WriteBuf(&byte, 1), 0);
+
+        openPort();
+        QVERIFY(port->Active());
+        QCOMPARE(links.created.size(), 2);
+    }
+
+    void destructionReleasesQuietly()
+    {
+        openPort();
+        QPointer<FakeLink> link = links.last();
+        int closes = 0;
+        connect(port.get(), &TVaComm::OnClose, this, [&] { ++closes; });
+        port.reset();
+        QCOMPARE(closes, 0);
+        QVERIFY(link.isNull());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVaCommFake)
+#include "test_vacommfake.moc"
