@@ -107,3 +107,8 @@ QIcon applicationIcon()
 {
     return pictureIcon(Pictures::Application);
 }
+
+QIcon wiringIcon()
+{
+    return pictureIcon(Pictures::Schemes);
+}

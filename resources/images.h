@@ -55,3 +55,6 @@ QIcon pictureIcon(const QString &name);
 QIcon deviceIcon(int tag);
 
 QIcon applicationIcon();
+
+// The icon of the main window's wiring-diagram button.
+QIcon wiringIcon();

@@ -81,6 +81,8 @@ private slots:
         QVERIFY(!hasPicture(QStringLiteral("no-such-picture")));
         QVERIFY(devicePicture(QStringLiteral("no-such-picture"), QSize(64, 64)).isNull());
         QVERIFY(pictureIcon(QStringLiteral("no-such-picture")).isNull());
+        QVERIFY(!applicationIcon().isNull());
+        QVERIFY(!wiringIcon().isNull());
         QVERIFY(devicePicture(Pictures::Krva, QSize()).isNull());
         QVERIFY(devicePicture(Pictures::Krva, QSize(0, 64)).isNull());
     }
