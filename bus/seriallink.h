@@ -67,6 +67,8 @@ signals:
     // Line error flags (overrun, parity, framing...); a failed transmission too.
     void lineError(int flags);
     // The device went away under an open port (adapter unplugged, peer closed).
+    // Raised once; the link may already have released the device. TVaComm closes
+    // the port on it, possibly from inside the emit.
     void resourceLost();
 };
 

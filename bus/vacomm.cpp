@@ -46,19 +46,21 @@ SerialLink::Error invalidSettings()
 
 QString vaCommErrorText(const SerialLink::Error &error, const QString &deviceName)
 {
+    // One arg() call per text: a name or system text holding "%1" stays as it is.
+    const QString code = QString::number(error.code);
     switch (error.kind) {
     case SerialLink::ErrorKind::NotFound:
         return QStringLiteral("Specified device not found (%1).").arg(deviceName);
     case SerialLink::ErrorKind::Settings:
-        return QStringLiteral("Error writing dcb (%1), %2").arg(error.code).arg(error.text);
+        return QStringLiteral("Error writing dcb (%1), %2").arg(code, error.text);
     case SerialLink::ErrorKind::Purge:
-        return QStringLiteral("Error clearing buffers (%1), %2").arg(error.code).arg(error.text);
+        return QStringLiteral("Error clearing buffers (%1), %2").arg(code, error.text);
     case SerialLink::ErrorKind::None:
     case SerialLink::ErrorKind::OpenFailed:
     case SerialLink::ErrorKind::Write:
         break;
     }
-    return QStringLiteral("Can't open specified device %1 (Error %2, %3)").arg(deviceName).arg(error.code).arg(error.text);
+    return QStringLiteral("Can't open specified device %1 (Error %2, %3)").arg(deviceName, code, error.text);
 }
 
 TVaComm::TVaComm(QObject *parent) : QObject(parent) {}

@@ -127,6 +127,15 @@ private slots:
         QCOMPARE(opened.size(), 1);
     }
 
+    void errorTextsKeepNamesAsTheyAre()
+    {
+        const SerialLink::Error busy{SerialLink::ErrorKind::OpenFailed, 16, QStringLiteral("busy %1")};
+        QCOMPARE(vaCommErrorText(busy, QStringLiteral("/dev/odd%2name")),
+                 QStringLiteral("Can't open specified device /dev/odd%2name (Error 16, busy %1)"));
+        const SerialLink::Error settings{SerialLink::ErrorKind::Settings, 22, QStringLiteral("bad %1")};
+        QCOMPARE(vaCommErrorText(settings, QString()), QStringLiteral("Error writing dcb (22), bad %1"));
+    }
+
     void rejectedSettingsAndMisuse()
     {
         // A rate the enumeration does not name never reaches a link.
