@@ -19,6 +19,7 @@ public:
     // An index outside the items selects nothing (-1).
     void setItemIndex(int index);
     QStringList Items() const { return m_items; }
+    int Columns() const { return m_columns; }
     // Text of the selected item, empty when nothing is selected.
     QString selectedText() const;
 
@@ -27,5 +28,6 @@ signals:
 
 private:
     QStringList m_items;
+    int m_columns;
     QButtonGroup *m_group;
 };

@@ -45,6 +45,8 @@ public:
     QString rangeErrorText() const;
 
     void stepBy(int steps) override;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 signals:
     // Raised whenever the text changes: typing, arrows or the program.
@@ -59,7 +61,14 @@ protected:
 
 private:
     bool parse(const QString &text, double *value) const;
+    // Characters the editor may hold: digits and signs, plus separator/exponent for vtFloat.
+    bool acceptsChar(QChar c) const;
+    // True when `text` holds only accepted characters, the separator and the exponent at most once.
+    bool isWellFormed(const QString &text) const;
+    // Typed text after the rules: "." becomes the locale's separator; empty when refused.
+    QString typedText(const QString &typed) const;
     void checkOnLeave();
+    void reportRange();
 
     double m_min = 0;
     double m_max = 0;
@@ -68,4 +77,5 @@ private:
     int m_decimal = 2;
     bool m_editorEnabled = true;
     bool m_checkOnExit = false;
+    bool m_reporting = false;
 };

@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QWidget>
 
+class QPainter;
+
 #include <array>
 #include <stdexcept>
 
@@ -57,6 +59,10 @@ public:
     // The colour the lamp shows now: High of the set while not Active, Low while Active.
     QColor lampColor() const;
 
+    // Where the lamp and the caption go in the current size and layout.
+    QRect lampRect() const;
+    QRect captionRect() const;
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -65,6 +71,11 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
+    QSize lampSize() const;
+    QSize captionSize() const;
+    QSize contentSize() const;
+    void paintLamp(QPainter &painter, const QRectF &rect) const;
+
     QString m_caption;
     int m_colorIndex = 1;
     std::array<ColorPair, 4> m_palettes;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QLCDNumber>
 
 // Seven-segment number display on QLCDNumber: a fixed number of digit cells,
@@ -23,6 +24,13 @@ public:
     // characters (digits when there are no decimals) with "0" or blanks.
     static QString formatValue(double value, int digits, int decimals, bool leadingZero);
     QString text() const { return formatValue(m_value, m_digits, m_decimals, m_leadingZero); }
+    // What the cells show: text(), or with fewer decimals when the number needs
+    // more cells than there are, or a row of "-" when even the integer part does not fit.
+    QString displayedText() const;
+
+    // Lit segments (Palette.High, blue); unlit ones take the background (Palette.Low).
+    QColor PaletteHigh() const { return m_high; }
+    void setPaletteHigh(const QColor &color);
 
 private:
     void refresh();
@@ -31,4 +39,5 @@ private:
     int m_digits = 4;
     int m_decimals = 3;
     bool m_leadingZero = true;
+    QColor m_high = Qt::blue;
 };

@@ -12,6 +12,9 @@ public:
 
     QString URL() const { return m_url; }
     void setURL(const QString &url) { m_url = url; }
+    // What a click opens: a URL with a scheme as it is, anything else as a local
+    // file (a relative path from the current folder).
+    static QUrl resolveUrl(const QString &url);
 
 signals:
     void clicked();
