@@ -3,8 +3,11 @@
 #include "settings/inifile.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+
+#include <vector>
 
 class QWidget;
 
@@ -18,6 +21,11 @@ class TFormStorage : public QObject
 public:
     // `stored` lists "Component.Property" entries in order. The main window
     // stores version 2 and its placement; the device windows version 0 and no placement.
+    // The store is a child of `form` and follows its events by itself: restore
+    // when shown, save when hidden after a close (an error then goes to the error
+    // box, the window still closes), and save when destroyed if not saved since
+    // the last restore. Create it before the stored components: children die in
+    // creation order, and the save at destruction needs them alive.
     TFormStorage(QWidget *form, int version, QStringList stored, bool storePlacement);
     ~TFormStorage() override;
 
@@ -29,13 +37,32 @@ public:
     // EIniWriteError when the file cannot be written; callers show it and close anyway.
     void save();
     bool isRestored() const { return m_restored; }
+    // True when the last restore moved the window to its stored position, so a
+    // window that centres itself must not do it again.
+    bool placementApplied() const { return m_placementApplied; }
+    // The section: the window's class name, taken when first restored.
+    QString section() const;
 
     // Text form of a stored value: integers in decimal, reals shortest with "." ("300", "0.8").
     static QString encodeValue(const QVariant &value);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
-    void restorePlacement(const IniFile &ini);
-    void savePlacement(IniFile::Entries &entries) const;
+    struct Target
+    {
+        QString key; // "Component_Property"
+        QPointer<QObject> object;
+        QByteArray property; // Qt's property name
+    };
+
+    void resolveTargets();
+    void restoreProperty(const IniFile::Entries &entries, const Target &target);
+    void restorePlacement(const IniFile::Entries &entries);
+    void savePlacement(IniFile::Entries &entries, bool destroying) const;
+    bool formDestroying() const;
+    void saveShowingErrors();
 
     QWidget *m_form;
     int m_version;
@@ -43,4 +70,9 @@ private:
     bool m_storePlacement;
     bool m_restored = false;
     bool m_saved = false;
+    bool m_placementApplied = false;
+    bool m_destroying = false;
+    mutable QString m_section;
+    const QMetaObject *m_formMeta = nullptr; // the window's class, to tell when it is being destroyed
+    std::vector<Target> m_targets;
 };

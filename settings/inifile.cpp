@@ -1,0 +1,198 @@
+#include "settings/inifile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+// "[name]" (blanks around the name allowed) gives the name; anything else gives a null string.
+QString sectionName(const QString &line)
+{
+    const QString t = line.trimmed();
+    if (!t.startsWith(QLatin1Char('[')))
+        return {};
+    const int close = t.indexOf(QLatin1Char(']'));
+    return (close < 0 ? t.mid(1) : t.mid(1, close - 1)).trimmed();
+}
+
+// The key of a "key=value" line, or a null string for blank, comment and other lines.
+QString keyName(const QString &line, QString *value = nullptr)
+{
+    const QString t = line.trimmed();
+    if (t.isEmpty() || t.startsWith(QLatin1Char(';')) || t.startsWith(QLatin1Char('[')))
+        return {};
+    const int eq = t.indexOf(QLatin1Char('='));
+    if (eq <= 0)
+        return {};
+    if (value)
+        *value = t.mid(eq + 1).trimmed();
+    return t.left(eq).trimmed();
+}
+
+bool sameName(const QString &a, const QString &b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// Lines of the first section called `section`: [first key line, end) after the header, or -1.
+int findSection(const QStringList &lines, const QString &section, int *end)
+{
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString name = sectionName(lines.at(i));
+        if (name.isNull() || !sameName(name, section))
+            continue;
+        int j = i + 1;
+        while (j < lines.size() && sectionName(lines.at(j)).isNull())
+            ++j;
+        *end = j;
+        return i + 1;
+    }
+    return -1;
+}
+
+bool hasNoWriteBits(const QString &path)
+{
+    const QFileDevice::Permissions perms = QFile::permissions(path);
+    return !(perms & (QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther));
+}
+
+} // namespace
+
+IniFile::IniFile(QString path)
+    : m_path(std::move(path))
+{
+}
+
+QStringList IniFile::readLines() const
+{
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    // 8-bit text: Latin-1 keeps every byte, so lines we do not touch are written back unchanged.
+    QString text = QString::fromLatin1(file.readAll());
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+QString IniFile::lookup(const QStringList &lines, const QString &section, const QString &key, bool *found)
+{
+    *found = false;
+    int end = 0;
+    const int begin = findSection(lines, section, &end);
+    if (begin < 0)
+        return {};
+    for (int i = begin; i < end; ++i) {
+        QString value;
+        const QString name = keyName(lines.at(i), &value);
+        if (!name.isNull() && sameName(name, key)) {
+            *found = true;
+            return value;
+        }
+    }
+    return {};
+}
+
+QString IniFile::ReadString(const QString &section, const QString &key, const QString &fallback) const
+{
+    bool found = false;
+    const QString value = lookup(readLines(), section, key, &found);
+    return found ? value : fallback;
+}
+
+IniFile::Entries IniFile::ReadSection(const QString &section) const
+{
+    const QStringList lines = readLines();
+    Entries entries;
+    int end = 0;
+    const int begin = findSection(lines, section, &end);
+    if (begin < 0)
+        return entries;
+    for (int i = begin; i < end; ++i) {
+        QString value;
+        const QString name = keyName(lines.at(i), &value);
+        if (!name.isNull())
+            entries.emplace_back(name, value);
+    }
+    return entries;
+}
+
+QStringList IniFile::applyWrites(QStringList lines, const QString &section, const Entries &entries)
+{
+    for (const auto &[key, value] : entries) {
+        const QString line = key + QLatin1Char('=') + value;
+        int end = 0;
+        const int begin = findSection(lines, section, &end);
+        if (begin < 0) {
+            lines << QLatin1Char('[') + section + QLatin1Char(']') << line;
+            continue;
+        }
+        bool replaced = false;
+        for (int i = begin; i < end && !replaced; ++i) {
+            const QString name = keyName(lines.at(i));
+            if (!name.isNull() && sameName(name, key)) {
+                lines[i] = line;
+                replaced = true;
+            }
+        }
+        if (replaced)
+            continue;
+        // After the section's last non-blank line, so a blank line before the next section stays there.
+        int at = end;
+        while (at > begin && lines.at(at - 1).trimmed().isEmpty())
+            --at;
+        lines.insert(at, line);
+    }
+    return lines;
+}
+
+void IniFile::WriteString(const QString &section, const QString &key, const QString &value)
+{
+    WriteStrings(section, {{key, value}});
+}
+
+void IniFile::WriteStrings(const QString &section, const Entries &entries)
+{
+    const QStringList lines = applyWrites(readLines(), section, entries);
+    const auto fail = [this] { throw EIniWriteError(("Unable to write to " + m_path).toUtf8().toStdString()); };
+
+    const QFileInfo info(m_path);
+    // Checked by the permission bits, since the rename below would replace a
+    // read-only file, and root may write anything.
+    if (info.exists() && (!info.isFile() || hasNoWriteBits(m_path)))
+        fail();
+    if (!QDir().mkpath(info.absolutePath()))
+        fail();
+
+    QByteArray bytes;
+    for (const QString &line : lines)
+        bytes += line.toLatin1() + "\r\n";
+
+    // The new text goes to a temporary file renamed over the old one: a failed
+    // save leaves the old file as it was.
+    QSaveFile file(m_path);
+    // Unbuffered, so a short write (full disk, size limit) shows in write()'s
+    // count: a buffered one can reach commit() unnoticed and rename a truncated file into place.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        fail();
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        fail();
+    }
+    if (!file.commit())
+        fail();
+}
+
+QString IniFile::defaultPath()
+{
+    QString folder = qEnvironmentVariable("XDG_CONFIG_HOME");
+    // A relative setting is to be ignored.
+    if (folder.isEmpty() || QDir::isRelativePath(folder))
+        folder = QDir::homePath() + QStringLiteral("/.config");
+    return QDir(folder).filePath(QString::fromLatin1(FileName));
+}
