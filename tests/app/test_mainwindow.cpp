@@ -1,0 +1,339 @@
+#include "app/mainwindow.h"
+#include "app/picturebutton.h"
+#include "devices/krvmain.h"
+#include "bus/vacomm.h"
+#include "settings/formstorage.h"
+#include "sim/relays.h"
+#include "support/scripteddialogs.h"
+#include "support/simrig.h"
+#include "widgets/radiogroup.h"
+#include "widgets/rxspinedit.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(DeviceWindowKind)
+
+namespace {
+struct Opened
+{
+    DeviceWindowKind kind;
+    QString address;
+    QByteArray answer;
+};
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ScriptedDialogs> m_dialogs;
+    std::unique_ptr<sim::Bus> m_bus;
+    std::unique_ptr<TFOrvekConfigurator> m_main;
+    QList<Opened> m_opened;
+
+    TFOrvekConfigurator &main() { return *m_main; }
+
+    template <typename D>
+    D *addDevice(int address)
+    {
+        auto *d = static_cast<D *>(m_bus->addDevice(std::make_unique<D>(static_cast<std::uint8_t>(address))));
+        d->live = false;
+        return d;
+    }
+
+    // Every kind opens a recorder instead of a window, so the search can be watched alone.
+    void recordOpenedWindows()
+    {
+        for (auto kind : {DeviceWindowKind::KRV, DeviceWindowKind::ZDLT, DeviceWindowKind::M7051,
+                          DeviceWindowKind::SET4TM, DeviceWindowKind::MLX, DeviceWindowKind::C3940F,
+                          DeviceWindowKind::B7720Q}) {
+            main().setWindowOpener(kind, [this, kind](TFOrvekConfigurator &m, QWidget *) {
+                QVERIFY(m.port().Active());
+                m_opened.append({kind, m.foundAddressText(), m.frames().rxBytes()});
+            });
+        }
+    }
+
+    void setRange(int first, int last)
+    {
+        main().RxSpinEdit3->setValue(last);
+        main().RxSpinEdit2->setValue(first);
+    }
+
+    // Starts a search and takes its timer over, so each step runs when the test says.
+    void startManual(int tag)
+    {
+        main().BitBtnKRVClick(tag);
+        QVERIFY(main().VaComm1->Active());
+        main().Timer1->stop();
+    }
+    // One search step; then, when an answer is expected, the wait until all of it is in.
+    void step(int expectBytes = 0)
+    {
+        main().Timer1Timer();
+        if (expectBytes > 0)
+            QVERIFY(QTest::qWaitFor([&] { return main().frames().RxCount >= expectBytes; }, 3000));
+        else
+            QTest::qWait(5);
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        TFormStorage::setFilePath(m_dir->filePath(QStringLiteral("OrvekConfigurator.ini")));
+        m_dialogs = std::make_unique<ScriptedDialogs>();
+        m_bus = std::make_unique<sim::Bus>();
+        tuneForTests(*m_bus);
+        m_main = std::make_unique<TFOrvekConfigurator>();
+        main().VaComm1->setLinkFactory(sim::simLinkFactory(*m_bus));
+        main().show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
+        main().RadioGroup1->setItemIndex(7); // 115200
+        main().RxSpinEdit4->setValue(100);
+        m_opened.clear();
+    }
+
+    void cleanup()
+    {
+        m_main.reset();
+        m_bus.reset();
+        QVERIFY2(m_dialogs->unexpected.isEmpty(), qPrintable(m_dialogs->unexpected.join('\n')));
+        m_dialogs.reset();
+    }
+
+    void defaults()
+    {
+        QCOMPARE(main().windowTitle(), QStringLiteral("Конфигуратор интеллектуальных устройств АСУ ТП"));
+        TFOrvekConfigurator fresh;
+        QCOMPARE(fresh.RadioGroup1->selectedText(), QStringLiteral("19200"));
+        QCOMPARE(fresh.RadioGroup2->ItemIndex(), 0);
+        QCOMPARE(fresh.RxSpinEdit1->IntValue(), 1);
+        QCOMPARE(fresh.RxSpinEdit2->IntValue(), 1);
+        QCOMPARE(fresh.RxSpinEdit3->IntValue(), 1);
+        QCOMPARE(fresh.RxSpinEdit4->IntValue(), 300);
+        QCOMPARE(fresh.ProgressBar1->minimum(), 1);
+        QCOMPARE(fresh.BitBtnCET->text(), QStringLiteral("Счетчик эл.энергии СЭТ-4ТМ (10/0,4кВ)"));
+        QCOMPARE(fresh.BitBtnKRV->property("Tag").toInt(), 1);
+        QCOMPARE(fresh.BitBtn2->property("Tag").toInt(), 7);
+        QCOMPARE(fresh.BitBtn1->toolTip(), QStringLiteral("Схемы подключений устройств АСУ к ПК"));
+        // Keyboard order: tags 1 to 7.
+        QWidget *w = fresh.BitBtnKRV;
+        QStringList order;
+        for (int i = 0; i < 7; ++i, w = w->nextInFocusChain())
+            order << QString::number(w->property("Tag").toInt());
+        QCOMPARE(order.join(','), QStringLiteral("1,2,3,4,5,6,7"));
+    }
+
+    void addressEditorsStayOrdered()
+    {
+        setRange(5, 10);
+        QCOMPARE(main().RxSpinEdit2->MaxValue(), 10.0);
+        QCOMPARE(main().RxSpinEdit3->MinValue(), 5.0);
+        main().RxSpinEdit2->stepBy(20);
+        QCOMPARE(main().RxSpinEdit2->IntValue(), 10);
+        main().RxSpinEdit3->stepBy(-20);
+        QCOMPARE(main().RxSpinEdit3->IntValue(), 10);
+    }
+
+    void deviceAnsweringTheThirdProbeIsFound()
+    {
+        recordOpenedWindows();
+        auto *krv = addDevice<sim::KrvDevice>(1);
+        krv->script = {sim::Action::Drop, sim::Action::Drop};
+        startManual(TagKRV);
+        step();
+        step();
+        step(11); // third probe: answered
+        QVERIFY(m_opened.isEmpty());
+        step(); // judged at the next tick
+        QCOMPARE(m_opened.size(), 1);
+        QCOMPARE(m_opened[0].kind, DeviceWindowKind::KRV);
+        QCOMPARE(m_opened[0].address, QStringLiteral("1"));
+        QCOMPARE(m_opened[0].answer.left(5).toHex(), QByteArray("010406000c"));
+        QCOMPARE(krv->requestsSeen, 3);
+        // Back to idle with the port closed.
+        QVERIFY(!main().VaComm1->Active());
+        QVERIFY(main().DeviceGroup->isEnabled());
+        QCOMPARE(main().StaticTextAddr->text(), QString());
+        QCOMPARE(main().StaticTextMsg->text(), QString());
+    }
+
+    void noiseGivesCrcErrorAndTheNextProbeSucceeds()
+    {
+        recordOpenedWindows();
+        auto *krv = addDevice<sim::KrvDevice>(1);
+        krv->script = {sim::Action::Noise};
+        startManual(TagKRV);
+        step(12); // noise byte + 11-byte answer
+        QCOMPARE(main().StaticTextMsg->text(), QStringLiteral("не отвечает"));
+        step();
+        QCOMPARE(main().StaticTextMsg->text(), QStringLiteral("ошибка CRC"));
+        QCOMPARE(main().frames().RxCount, 0);
+        QVERIFY(m_opened.isEmpty());
+        step(11);
+        step();
+        QCOMPARE(m_opened.size(), 1);
+        QCOMPARE(m_opened[0].kind, DeviceWindowKind::KRV);
+    }
+
+    void krvButtonFindingAnotherDeviceOpensTheZdltPath()
+    {
+        auto *zdlt = addDevice<sim::ZdltDevice>(1);
+        Q_UNUSED(zdlt);
+        startManual(TagKRV);
+        step(5); // exception answer: illegal data address
+        step();
+        // No ZDLT-1 window yet: the device found is named, then the search ends.
+        QCOMPARE(m_dialogs->texts("information").size(), 1);
+        QVERIFY(m_dialogs->texts("information").first().contains(QStringLiteral("ZDLT-1")));
+        QVERIFY(m_dialogs->texts("information").first().contains(QStringLiteral("По адресу 1 ")));
+        QVERIFY(!main().VaComm1->Active());
+    }
+
+    void emptyRangeSendsFourProbesThenReports()
+    {
+        setRange(5, 5);
+        int probes = 0;
+        connect(m_bus.get(), &sim::Bus::frameLogged, this,
+                [&](qint64, sim::Direction d, const QByteArray &bytes, const QString &) {
+                    if (d == sim::Direction::Request) {
+                        ++probes;
+                        QCOMPARE(int(std::uint8_t(bytes.at(0))), 5);
+                    }
+                });
+        main().BitBtnKRVClick(TagKRV);
+        QVERIFY(!main().DeviceGroup->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_dialogs->texts("warning").isEmpty(), 5000);
+        QCOMPARE(probes, 4);
+        QCOMPARE(m_dialogs->texts("warning"),
+                 QStringList{QStringLiteral("Устройства в заданном даипазоне адресов (от 5 до 5) не обнаружены!\r"
+                                            "Проверьте параметры подключения и повторите поиск.")});
+        QVERIFY(!main().VaComm1->Active());
+        QVERIFY(main().DeviceGroup->isEnabled());
+        QCOMPARE(main().ProgressBar1->value(), main().ProgressBar1->minimum());
+    }
+
+    void meterProbeGoesToAddressZero()
+    {
+        recordOpenedWindows();
+        setRange(3, 4);
+        QList<QByteArray> requests;
+        connect(m_bus.get(), &sim::Bus::frameLogged, this,
+                [&](qint64, sim::Direction d, const QByteArray &bytes, const QString &) {
+                    if (d == sim::Direction::Request)
+                        requests << bytes;
+                });
+        startManual(TagSET4TM);
+        for (int i = 0; i < 5; ++i)
+            step();
+        QTRY_COMPARE(requests.size(), 5);
+        for (const QByteArray &r : requests)
+            QCOMPARE(r.toHex(), QByteArray("000001b0"));
+        QCOMPARE(main().StaticTextAddr->text(), QStringLiteral("4"));
+    }
+
+    void ctrlCStopsTheSearch()
+    {
+        setRange(1, 50);
+        main().BitBtnKRVClick(TagKRV);
+        QTRY_COMPARE_WITH_TIMEOUT(main().StaticTextMsg->text(), QStringLiteral("не отвечает"), 2000);
+        main().RxSpinEdit2->setFocus(); // an editor would take Ctrl+C as "copy"
+        QTest::keyClick(main().RxSpinEdit2, Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(!main().VaComm1->Active());
+        QVERIFY(!main().Timer1->isActive());
+        QCOMPARE(main().StaticTextAddr->text(), QString());
+        QCOMPARE(main().StaticTextMsg->text(), QString());
+        QCOMPARE(main().ProgressBar1->value(), main().ProgressBar1->minimum());
+        QVERIFY(main().DeviceGroup->isEnabled());
+        QVERIFY(m_dialogs->shown.isEmpty());
+        // While idle it does nothing.
+        QTest::keyClick(&main(), Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(m_dialogs->shown.isEmpty());
+    }
+
+    void raisingTheLastAddressDoesNotPassTheOldEnd()
+    {
+        setRange(1, 1);
+        startManual(TagKRV);
+        for (int i = 0; i < 4; ++i)
+            step();
+        main().RxSpinEdit3->setValue(3);
+        for (int i = 0; i < 8; ++i)
+            step();
+        QCOMPARE(main().StaticTextAddr->text(), QStringLiteral("2"));
+        QVERIFY(main().VaComm1->Active());
+        main().Action1Execute();
+        QVERIFY(!main().VaComm1->Active());
+    }
+
+    void portThatCannotBeOpened()
+    {
+        main().VaComm1->setLinkFactory(SerialLinkFactory());
+        main().VaComm1->setPortResolver([](int) { return QStringLiteral("/nonexistent/ttyORVEK"); });
+        QTest::mouseClick(main().BitBtnKRV, Qt::LeftButton);
+        QCOMPARE(m_dialogs->texts("error"),
+                 QStringList{QStringLiteral("Specified device not found (/nonexistent/ttyORVEK).")});
+        QVERIFY(!main().VaComm1->Active());
+        QVERIFY(main().DeviceGroup->isEnabled());
+        QVERIFY(!main().Timer1->isActive());
+    }
+
+    void portMappingFromTheSettingsFile()
+    {
+        IniFile ini(TFormStorage::filePath());
+        ini.WriteString(QStringLiteral("Ports"), QStringLiteral("COM3"), QStringLiteral("/dev/ttyS7"));
+        main().RxSpinEdit1->setValue(3);
+        QCOMPARE(main().RxSpinEdit1->toolTip(), QStringLiteral("/dev/ttyS7"));
+        main().RxSpinEdit1->setValue(2);
+        QCOMPARE(main().RxSpinEdit1->toolTip(), QStringLiteral("/dev/ttyUSB1"));
+    }
+
+    void foundKrvWindowOpensAndClosingReturnsToIdle()
+    {
+        addDevice<sim::KrvDevice>(1);
+        QString code;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (FKRV && FKRV->isVisible()) {
+                code = FKRV->findChild<QLabel *>(QStringLiteral("StaticTextCode"))->text();
+                FKRV->close();
+            }
+        });
+        poll.start(20);
+        QTest::mouseClick(main().BitBtnKRV, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(code, QStringLiteral("12"), 5000);
+        QTRY_VERIFY(!main().VaComm1->Active());
+        QVERIFY(FKRV == nullptr);
+        QVERIFY(main().DeviceGroup->isEnabled());
+    }
+
+    void settingsSavedOnClose()
+    {
+        main().RadioGroup1->setItemIndex(2);
+        main().RxSpinEdit4->setValue(450);
+        main().close();
+        IniFile ini(TFormStorage::filePath());
+        QCOMPARE(ini.ReadString(QStringLiteral("TFOrvekConfigurator"), QStringLiteral("FormVersion")),
+                 QStringLiteral("2"));
+        QCOMPARE(ini.ReadString(QStringLiteral("TFOrvekConfigurator"), QStringLiteral("RadioGroup1_ItemIndex")),
+                 QStringLiteral("2"));
+        QCOMPARE(ini.ReadString(QStringLiteral("TFOrvekConfigurator"), QStringLiteral("RxSpinEdit4_Value")),
+                 QStringLiteral("450"));
+        TFOrvekConfigurator again;
+        again.show();
+        QCOMPARE(again.RxSpinEdit4->IntValue(), 450);
+        QCOMPARE(again.RadioGroup1->selectedText(), QStringLiteral("14400"));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"

@@ -1,0 +1,435 @@
+#include "devices/krvmain.h"
+#include "settings/formstorage.h"
+#include "sim/relays.h"
+#include "support/scripteddialogs.h"
+#include "support/simrig.h"
+#include "widgets/rxspinedit.h"
+#include "widgets/vrblinkled.h"
+
+#include <QLabel>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStringDecoder>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+const QString Finished = QStringLiteral("Тест завершен!\rРезультаты теста содержатся в журнале ошибок.");
+
+QString line(const QStringList &lines, const QString &prefix)
+{
+    for (const QString &l : lines)
+        if (l.startsWith(prefix))
+            return l;
+    return QStringLiteral("<none>");
+}
+} // namespace
+
+class TestKrvWindow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ScriptedDialogs> m_dialogs;
+    std::unique_ptr<SimHost> m_host;
+    sim::KrvDevice *m_krv = nullptr;
+    std::unique_ptr<TFKRV> m_window;
+
+    template <typename T>
+    T *child(const char *name)
+    {
+        T *found = m_window->findChild<T *>(QString::fromLatin1(name));
+        if (!found)
+            qFatal("no component %s", name);
+        return found;
+    }
+    QString text(const char *name) { return child<QLabel>(name)->text(); }
+
+    // The window as the search leaves it: port open, the probe answer in RxFrame.
+    void openWindow()
+    {
+        m_host->comm.Open();
+        RequestLayer &frames = m_host->frames();
+        frames.SendReadInputRegisters(1, 0, 3);
+        m_host->comm.WriteBuf(frames.TxFrame, frames.TxCount);
+        QVERIFY(m_host->waitForAnswer(11));
+        m_window = std::make_unique<TFKRV>(*m_host, nullptr);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+
+    // Starts a test and takes its timer over, so each tick runs when the test says.
+    void startManual(int count = 50)
+    {
+        child<TRxSpinEdit>("RxSpinEditCount")->setValue(count);
+        m_window->BitBtnStartClick();
+        child<QTimer>("TimerTest")->stop();
+    }
+    // One sending tick, the wait for the answer, one evaluating tick.
+    void exchange()
+    {
+        m_window->TimerTestTimer();
+        m_host->waitForAnswer(45, 3000);
+        m_window->TimerTestTimer();
+    }
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
+
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        TFormStorage::setFilePath(m_dir->filePath(QStringLiteral("OrvekConfigurator.ini")));
+        m_dialogs = std::make_unique<ScriptedDialogs>();
+        m_host = std::make_unique<SimHost>();
+        m_krv = static_cast<sim::KrvDevice *>(m_host->bus.addDevice(std::make_unique<sim::KrvDevice>(1)));
+        m_krv->live = false;
+        openWindow();
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        m_host.reset();
+        QVERIFY2(m_dialogs->unexpected.isEmpty(), qPrintable(m_dialogs->unexpected.join('\n')));
+        m_dialogs.reset();
+    }
+
+    void identificationFromTheSearchAnswer()
+    {
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Блок релейной защиты KRV-A"));
+        QCOMPARE(text("StaticTextCode"), QStringLiteral("12"));
+        QCOMPARE(text("StaticTextModel"), QStringLiteral("2"));
+        QCOMPARE(text("StaticTextVer"), QStringLiteral("1,05"));
+        QCOMPARE(text("StaticTextAddr"), QStringLiteral("1"));
+        QCOMPARE(text("StaticTextBaud"), QStringLiteral("19200"));
+        QCOMPARE(child<QTabWidget>("PageControl1")->currentIndex(), 0);
+        QVERIFY(!child<QPushButton>("BitBtnStop")->isEnabled());
+        QVERIFY(!child<QPushButton>("BitBtnReport")->isEnabled());
+        QVERIFY(child<QPushButton>("BitBtnStart")->isEnabled());
+        QCOMPARE(child<QPlainTextEdit>("Memo1")->toolTip(), QStringLiteral("журнал ошибок обмена"));
+    }
+
+    void stopBeforeTheFirstTickReportsZeros()
+    {
+        startManual();
+        m_window->BitBtnStopClick();
+        const QStringList j = m_window->journalLines();
+        QVERIFY(j.first().startsWith(QStringLiteral("Тест запущен в ")));
+        QVERIFY(j.contains(QStringLiteral("Отправлено посылок: 0")));
+        QVERIFY(j.contains(QStringLiteral("Принято без ошибок: 0")));
+        QVERIFY(j.contains(QStringLiteral("Принято с ошибками: 0")));
+        QVERIFY(j.contains(QStringLiteral("Утеряно посылок: 0")));
+        QCOMPARE(m_dialogs->texts("information"), QStringList{Finished});
+        QVERIFY(child<QPushButton>("BitBtnReport")->isEnabled());
+        QVERIFY(child<QPushButton>("BitBtnAddr")->isEnabled());
+    }
+
+    void fullTestWithEveryAnswerCorrect()
+    {
+        child<TRxSpinEdit>("RxSpinEditTimeOut")->setValue(50);
+        child<TRxSpinEdit>("RxSpinEditCount")->setValue(50);
+        m_window->BitBtnStartClick();
+        QVERIFY(!child<QPushButton>("BitBtnAddr")->isEnabled());
+        QVERIFY(!child<QPushButton>("BitBtnStart")->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_dialogs->texts("information").isEmpty(), 30000);
+        const QStringList j = m_window->journalLines();
+        const QStringList summary = j.mid(j.indexOf(QStringLiteral("[КОНФИГУРАЦИЯ KRV-A]")));
+        const QStringList expected = {QStringLiteral("[КОНФИГУРАЦИЯ KRV-A]"),
+                                      QStringLiteral("Код: 12"),
+                                      QStringLiteral("Модель: 2"),
+                                      QStringLiteral("Firmware Version: 1,05"),
+                                      QStringLiteral("Сетевой адрес: 1"),
+                                      QStringLiteral("Скорость обмена (COM2): 19200"),
+                                      QString(),
+                                      QStringLiteral("[ДИАГНОСТИКА KRV-A]"),
+                                      QStringLiteral("Количество тестовых посылок: 50"),
+                                      QStringLiteral("Интервал опроса: 50мсек."),
+                                      QStringLiteral("Отправлено посылок: 50"),
+                                      QStringLiteral("Принято без ошибок: 50"),
+                                      QStringLiteral("Принято с ошибками: 0"),
+                                      QStringLiteral("Утеряно посылок: 0")};
+        QCOMPARE(summary, expected);
+        QVERIFY(j.at(j.size() - expected.size() - 2).startsWith(QStringLiteral("Тест остановлен в ")));
+        // One more request than the count went out; its answer was never evaluated.
+        QCOMPARE(m_krv->requestsSeen, 1 + 51);
+        QCOMPARE(m_dialogs->texts("information"), QStringList{Finished});
+    }
+
+    void bytesBeforeTheFirstRequestDropTheSentAndLostLines()
+    {
+        startManual();
+        m_host->bus.inject(QByteArray::fromHex("0A0B0C0D0E"));
+        QVERIFY(m_host->waitForAnswer(5));
+        m_window->TimerTestTimer(); // evaluates the stray bytes
+        exchange();
+        m_window->BitBtnStopClick();
+        const QStringList j = m_window->journalLines();
+        QCOMPARE(line(j, QStringLiteral("Отправлено")), QStringLiteral("<none>"));
+        QCOMPARE(line(j, QStringLiteral("Утеряно")), QStringLiteral("<none>"));
+        QCOMPARE(line(j, QStringLiteral("Принято без")), QStringLiteral("Принято без ошибок: 1"));
+        QCOMPARE(line(j, QStringLiteral("Принято с")), QStringLiteral("Принято с ошибками: 1"));
+        QVERIFY(j.contains(QStringLiteral("<-0A0B0C0D0E")));
+    }
+
+    void corruptedAnswerIsJournalledInHex()
+    {
+        m_krv->script.push_back(sim::Action::Corrupt);
+        startManual();
+        exchange();
+        const QStringList j = m_window->journalLines();
+        RequestLayer expected;
+        expected.SendReadInputRegisters(1, 0x0208, 20);
+        QCOMPARE(j.value(1), QStringLiteral("->") + HexBytes(expected.TxFrame, expected.TxCount));
+        QVERIFY(j.value(1).startsWith(QStringLiteral("->010402080014")));
+        QVERIFY2(j.value(2).startsWith(QStringLiteral("<-010428")), qPrintable(j.value(2)));
+        QCOMPARE(j.value(2).size(), 2 + 45 * 2);
+        // The next exchange is fine again and is not journalled.
+        exchange();
+        QCOMPARE(m_window->journalLines().size(), 3);
+    }
+
+    void fragmentJoinsTheNextAnswerAsAnError()
+    {
+        startManual();
+        m_host->bus.inject(QByteArray::fromHex("0102"));
+        QVERIFY(m_host->waitForAnswer(2));
+        exchange(); // the fragment is kept in front of the answer
+        m_window->BitBtnStopClick();
+        QCOMPARE(line(m_window->journalLines(), QStringLiteral("Принято с")), QStringLiteral("Принято с ошибками: 1"));
+    }
+
+    void monitoringShowsAlarmsAndCurrents()
+    {
+        m_krv->statusWord = 0x8021; // bits 15, 5 and 0
+        m_krv->currents = {12345, 0, 1, 0, 0, 0, 0, 0xFFFFFFFFu};
+        child<QTabWidget>("PageControl1")->setCurrentIndex(1);
+        startManual();
+        exchange();
+        for (int bit : {0, 1, 2, 3, 4, 5, 13, 14, 15}) {
+            const auto *led = child<TVrBlinkLed>(qPrintable(QStringLiteral("VrBlinkLedBit%1").arg(bit)));
+            QCOMPARE(led->ColorIndex(), (bit == 0 || bit == 5 || bit == 15) ? 2 : 1);
+        }
+        QCOMPARE(child<TVrBlinkLed>("VrBlinkLedBit15")->Caption(),
+                 QStringLiteral("Превышена допустимая величина накопленного тока"));
+        QCOMPARE(text("StaticTextIa"), QStringLiteral("123,45"));
+        QCOMPARE(text("StaticTextIb"), QStringLiteral("0"));
+        QCOMPARE(text("StaticTextIc"), QStringLiteral("0,01"));
+        QCOMPARE(text("StaticTextPre3Io"), QStringLiteral("42949672,95"));
+
+        m_window->BitBtnStopClick(); // back to the idle look and the first tab
+        QCOMPARE(child<QTabWidget>("PageControl1")->currentIndex(), 0);
+        QCOMPARE(text("StaticTextIa"), QStringLiteral("????????,??"));
+        QCOMPARE(text("StaticTextPre3Io"), QStringLiteral("????????,??"));
+        QCOMPARE(child<TVrBlinkLed>("VrBlinkLedBit15")->ColorIndex(), 1);
+    }
+
+    void monitoringIsIdleWhileTheFirstTabIsShown()
+    {
+        m_krv->statusWord = 0xFFFF;
+        startManual();
+        exchange();
+        QCOMPARE(child<TVrBlinkLed>("VrBlinkLedBit0")->ColorIndex(), 1);
+        QCOMPARE(text("StaticTextIa"), QStringLiteral("????????,??"));
+    }
+
+    void addressChangeMovesLaterRequests()
+    {
+        child<TRxSpinEdit>("RxSpinEditAddr")->setValue(7);
+        m_dialogs->answerQuestion(true);
+        m_window->BitBtnAddrClick();
+        QCOMPARE(m_dialogs->texts("question"),
+                 QStringList{QStringLiteral("Вы действительно хотите изменить сетевой адрес?")});
+        QCOMPARE(m_dialogs->texts("information"), QStringList{QStringLiteral("Новый сетевой адрес записан успешно!")});
+        QCOMPARE(text("StaticTextAddr"), QStringLiteral("7"));
+        QCOMPARE(int(m_krv->address()), 7);
+
+        startManual();
+        exchange();
+        QCOMPARE(int(m_host->frames().TxFrame[0]), 7);
+        m_window->BitBtnStopClick();
+        QCOMPARE(line(m_window->journalLines(), QStringLiteral("Принято без")), QStringLiteral("Принято без ошибок: 1"));
+        QVERIFY(m_window->journalLines().contains(QStringLiteral("Сетевой адрес: 7")));
+    }
+
+    void addressChangeToTheSameAddressDoesNothing()
+    {
+        child<TRxSpinEdit>("RxSpinEditAddr")->setValue(1);
+        m_window->BitBtnAddrClick();
+        QVERIFY(m_dialogs->shown.isEmpty());
+        QCOMPARE(m_krv->requestsSeen, 1);
+    }
+
+    void addressChangeDeclinedSendsNothing()
+    {
+        child<TRxSpinEdit>("RxSpinEditAddr")->setValue(9);
+        m_dialogs->answerQuestion(false);
+        m_window->BitBtnAddrClick();
+        QCOMPARE(m_krv->requestsSeen, 1);
+        QCOMPARE(text("StaticTextAddr"), QStringLiteral("1"));
+    }
+
+    void addressChangeWithoutAnswer()
+    {
+        m_krv->script.push_back(sim::Action::Drop);
+        child<TRxSpinEdit>("RxSpinEditAddr")->setValue(9);
+        m_dialogs->answerQuestion(true);
+        m_window->BitBtnAddrClick();
+        QCOMPARE(m_dialogs->texts("error"),
+                 QStringList{QStringLiteral("Устройство не отвечает на запросы:\r1. Проверьте питание и схему "
+                                            "подключения устройства;\r2. Повторите поиск устройства.")});
+        QCOMPARE(text("StaticTextAddr"), QStringLiteral("1"));
+        QVERIFY(m_window->isVisible());
+    }
+
+    void addressChangeWithCorruptedAnswer()
+    {
+        m_krv->script.push_back(sim::Action::Corrupt);
+        child<TRxSpinEdit>("RxSpinEditAddr")->setValue(9);
+        m_dialogs->answerQuestion(true);
+        m_window->BitBtnAddrClick();
+        QCOMPARE(m_dialogs->texts("warning"),
+                 QStringList{QStringLiteral("Произошла ошибка CRC!\rНовый сетевой адрес не записан!")});
+        QCOMPARE(text("StaticTextAddr"), QStringLiteral("1"));
+    }
+
+    void addressChangeOnAClosedPortClosesTheWindow()
+    {
+        m_host->comm.Close();
+        child<TRxSpinEdit>("RxSpinEditAddr")->setValue(9);
+        m_window->BitBtnAddrClick();
+        QCOMPARE(m_dialogs->texts("error"),
+                 QStringList{QStringLiteral(
+                     "Порт закрыт!\rПроверьте параметры подключения и повторите поиск устройства.")});
+        QVERIFY(!m_window->isVisible());
+    }
+
+    void baudChangeSendsTheCodeAndClosesTheWindow_data()
+    {
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("code");
+        QTest::newRow("9600") << 9600 << 3;
+        QTest::newRow("19200") << 19200 << 4;
+    }
+    void baudChangeSendsTheCodeAndClosesTheWindow()
+    {
+        QFETCH(int, baud);
+        QFETCH(int, code);
+        m_host->address = QStringLiteral("1");
+        m_window->findChild<QLabel *>(QStringLiteral("StaticTextBaud"))
+            ->setText(baud == 9600 ? QStringLiteral("19200") : QStringLiteral("9600"));
+        child<TRxSpinEdit>("RxSpinEditBaud")->setValue(baud);
+        m_krv->baudCode = 0;
+        m_dialogs->answerQuestion(true);
+        m_window->BitBtnBaudClick();
+        QCOMPARE(int(m_krv->baudCode), code);
+        QCOMPARE(m_dialogs->texts("information"),
+                 QStringList{QStringLiteral("Новое значение скорости обмена записано успешно!\rИзменения вступят в "
+                                            "силу только после выключения питания устройства!")});
+        QVERIFY(!m_window->isVisible());
+        QCOMPARE(text("StaticTextBaud"), baud == 9600 ? QStringLiteral("19200") : QStringLiteral("9600"));
+    }
+
+    void baudChangeToTheShownRateSendsNothing()
+    {
+        child<TRxSpinEdit>("RxSpinEditBaud")->setValue(19200);
+        m_window->BitBtnBaudClick();
+        QVERIFY(m_dialogs->shown.isEmpty());
+        QCOMPARE(m_krv->requestsSeen, 1);
+    }
+
+    void reportIsTheJournalInWindows1251()
+    {
+        startManual();
+        m_window->BitBtnStopClick();
+        const QString first = m_dir->filePath(QStringLiteral("first.log"));
+        const QString second = m_dir->filePath(QStringLiteral("second.log"));
+        m_dialogs->answerSave(first);
+        m_window->BitBtnReportClick();
+        QCOMPARE(QFileInfo(m_dialogs->lastSaveProposal).fileName(),
+                 QStringLiteral("KRV-%1-%2-%3.log")
+                     .arg(QDate::currentDate().day())
+                     .arg(QDate::currentDate().month())
+                     .arg(QDate::currentDate().year()));
+        m_dialogs->answerSave(second);
+        m_window->BitBtnReportClick();
+        // The next report is proposed in the folder chosen before.
+        QCOMPARE(QFileInfo(m_dialogs->lastSaveProposal).absolutePath(), QFileInfo(first).absolutePath());
+
+        QFile file(second);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.endsWith("\r\n"));
+        QCOMPARE(bytes.count('\n'), bytes.count("\r\n"));
+        QStringDecoder decode("windows-1251");
+        const QStringList lines = QString(decode(bytes)).split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.mid(0, lines.size() - 1), m_window->journalLines());
+        QCOMPARE(lines.filter(QStringLiteral("Отчет создан в ")).size(), 2);
+        QVERIFY(bytes.contains(QByteArray::fromHex("CEF2F7E5F220F1EEE7E4E0ED20E220"))); // "Отчет создан в "
+
+        QFile firstFile(first);
+        QVERIFY(firstFile.open(QIODevice::ReadOnly));
+        QCOMPARE(QString(QStringDecoder("windows-1251")(firstFile.readAll())).count(QStringLiteral("Отчет создан в ")),
+                 1);
+    }
+
+    void cancelledReport()
+    {
+        startManual();
+        m_window->BitBtnStopClick();
+        const int lines = m_window->journalLines().size();
+        m_dialogs->answerSave(QString());
+        m_window->BitBtnReportClick();
+        QCOMPARE(m_dialogs->texts("information").last(), QStringLiteral("Отчет не создан!"));
+        QCOMPARE(m_window->journalLines().size(), lines);
+    }
+
+    void closingDuringATestStopsWithoutSummary()
+    {
+        child<TRxSpinEdit>("RxSpinEditTimeOut")->setValue(50);
+        m_window->BitBtnStartClick();
+        QTest::qWait(120);
+        m_window->close();
+        const int seen = m_krv->requestsSeen;
+        QTest::qWait(150);
+        QCOMPARE(m_krv->requestsSeen, seen);
+        QVERIFY(!child<QTimer>("TimerTest")->isActive());
+        QCOMPARE(line(m_window->journalLines(), QStringLiteral("Тест остановлен")), QStringLiteral("<none>"));
+        QVERIFY(m_dialogs->shown.isEmpty());
+    }
+
+    void countEditorChangeTakesEffectAtTheNextTick()
+    {
+        startManual(100);
+        exchange();
+        exchange();
+        child<TRxSpinEdit>("RxSpinEditCount")->setValue(50);
+        QCOMPARE(child<QProgressBar>("ProgressBar1")->maximum(), 100);
+        // sent (2) is not above 50: the test goes on
+        m_window->TimerTestTimer();
+        QVERIFY(m_dialogs->texts("information").isEmpty());
+    }
+
+    void editorValuesAreKeptForTheNextWindow()
+    {
+        child<TRxSpinEdit>("RxSpinEditCount")->setValue(350);
+        child<TRxSpinEdit>("RxSpinEditTimeOut")->setValue(120);
+        m_window->close();
+        m_window = std::make_unique<TFKRV>(*m_host, nullptr);
+        m_window->show();
+        QCOMPARE(child<TRxSpinEdit>("RxSpinEditCount")->IntValue(), 350);
+        QCOMPARE(child<TRxSpinEdit>("RxSpinEditTimeOut")->IntValue(), 120);
+        IniFile ini(TFormStorage::filePath());
+        QCOMPARE(ini.ReadString(QStringLiteral("TFKRV"), QStringLiteral("RxSpinEditCount_Value")), QStringLiteral("350"));
+        QCOMPARE(ini.ReadString(QStringLiteral("TFKRV"), QStringLiteral("FormVersion")), QStringLiteral("0"));
+    }
+};
+
+QTEST_MAIN(TestKrvWindow)
+#include "test_krvwindow.moc"

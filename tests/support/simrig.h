@@ -1,0 +1,53 @@
+#pragma once
+
+#include "bus/requestlayer.h"
+#include "bus/vacomm.h"
+#include "devices/devicewindow.h"
+#include "sim/bus.h"
+#include "sim/simlink.h"
+
+#include <QObject>
+#include <QTest>
+
+#include <memory>
+
+// A simulated bus tuned for window tests: a fast line, whole answers delivered
+// at once and no baud-rate deafness, so a 50 ms tick always finds a complete answer.
+inline void tuneForTests(sim::Bus &bus)
+{
+    bus.setBaudMatters(false);
+    bus.setFifoBytes(4096);
+    bus.setThinkTimeMs(1);
+    bus.setSeed(7);
+}
+
+// Stands in for the main window as a device window's host: an open port on a
+// simulated bus, the shared buffers, the found address and the baud rate text.
+class SimHost : public DeviceHost
+{
+public:
+    SimHost()
+    {
+        tuneForTests(bus);
+        comm.setLinkFactory(sim::simLinkFactory(bus));
+        comm.setBaudrate(br115200);
+        QObject::connect(&comm, &TVaComm::OnRxBuf, [this](const QByteArray &bytes) { m_frames->VaComm1RxBuf(bytes); });
+    }
+
+    TVaComm &port() override { return comm; }
+    RequestLayer &frames() override { return *m_frames; }
+    QString foundAddressText() const override { return address; }
+    QString baudRateText() const override { return baud; }
+
+    // Sends the current TxFrame and waits until `bytes` have come back (or the time is up).
+    bool waitForAnswer(int bytes, int timeoutMs = 2000)
+    {
+        return QTest::qWaitFor([&] { return m_frames->RxCount >= bytes; }, timeoutMs);
+    }
+
+    sim::Bus bus;
+    TVaComm comm;
+    std::unique_ptr<RequestLayer> m_frames = std::make_unique<RequestLayer>();
+    QString address = QStringLiteral("1");
+    QString baud = QStringLiteral("19200");
+};
