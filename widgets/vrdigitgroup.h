@@ -28,9 +28,14 @@ public:
     // more cells than there are, or a row of "-" when even the integer part does not fit.
     QString displayedText() const;
 
-    // Lit segments (Palette.High, blue); unlit ones take the background (Palette.Low).
+    // Lit segments (Palette.High, blue) and unlit ones (Palette.Low, the button face).
     QColor PaletteHigh() const { return m_high; }
     void setPaletteHigh(const QColor &color);
+    QColor PaletteLow() const { return m_low; }
+    void setPaletteLow(const QColor &color);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void refresh();
@@ -40,4 +45,5 @@ private:
     int m_decimals = 3;
     bool m_leadingZero = true;
     QColor m_high = Qt::blue;
+    QColor m_low;
 };
