@@ -327,8 +327,9 @@ void TFormStorage::save()
     for (const Target &target : m_targets)
         if (target.object)
             entries.emplace_back(target.key, encodeValue(target.object->property(target.property.constData())));
-    IniFile(filePath()).WriteStrings(section(), entries);
+    // A failed write counts too: its error is shown once, not again at hide or destruction.
     m_saved = true;
+    IniFile(filePath()).WriteStrings(section(), entries);
 }
 
 void TFormStorage::saveShowingErrors()
@@ -336,7 +337,6 @@ void TFormStorage::saveShowingErrors()
     try {
         save();
     } catch (const std::exception &e) {
-        m_saved = true; // one box per close, not a second one at destruction
         // A window in destruction can no longer own a box.
         showError(formDestroying() ? nullptr : m_form, QString::fromUtf8(e.what()));
     }

@@ -33,8 +33,13 @@ public:
     static QString filePath();
     static void setFilePath(const QString &path);
 
+    // Windows may also call these from their own show and close handlers: a
+    // second restore sets the same values again, and the store's own save at
+    // hide or destruction is skipped after a save (or a failed one) since the
+    // last restore.
     void restore();
-    // EIniWriteError when the file cannot be written; callers show it and close anyway.
+    // EIniWriteError when the file cannot be written; callers show it and close
+    // anyway. Nothing happens before the first restore.
     void save();
     bool isRestored() const { return m_restored; }
     // True when the last restore moved the window to its stored position, so a

@@ -70,12 +70,18 @@ public:
         move(10, 20);
     }
     bool refuseClose = false;
+    bool saveOnClose = false; // as the windows do in their own close handlers
     TFormStorage *storage;
     TRxSpinEdit *edit1, *edit2, *edit3, *edit4;
     TRadioGroup *group1, *group2;
 
 protected:
-    void closeEvent(QCloseEvent *event) override { event->setAccepted(!refuseClose); }
+    void closeEvent(QCloseEvent *event) override
+    {
+        event->setAccepted(!refuseClose);
+        if (saveOnClose && !refuseClose)
+            guarded(this, [this] { storage->save(); });
+    }
 };
 
 class TFStoreDevice : public QWidget
@@ -323,13 +329,21 @@ private slots:
         QVERIFY(lines.contains(QStringLiteral("Visible=1")));
     }
 
-    void failedSaveIsShownAndTheWindowStillCloses()
+    void failedSaveIsShownOnceAndTheWindowStillCloses_data()
     {
+        QTest::addColumn<bool>("saveOnClose");
+        QTest::newRow("store's own save") << false;
+        QTest::newRow("window's save, then the store's") << true;
+    }
+    void failedSaveIsShownOnceAndTheWindowStillCloses()
+    {
+        QFETCH(bool, saveOnClose);
         ScriptedDialogs dialogs;
         writeFile("[TFStoreMain]\nFormVersion=2\nRxSpinEdit4_Value=500\n");
         QVERIFY(QFile::setPermissions(m_path, QFileDevice::ReadOwner));
         {
             TFStoreMain form;
+            form.saveOnClose = saveOnClose;
             form.show();
             QVERIFY(form.close());
             QVERIFY(!form.isVisible());
@@ -337,8 +351,9 @@ private slots:
             QVERIFY_THROWS_EXCEPTION(EIniWriteError, form.storage->save());
             form.hide();
         }
-        const QStringList expected(2, QStringLiteral("Unable to write to ") + m_path);
-        QCOMPARE(dialogs.texts("error"), expected); // one per close, none more at destruction
+        // One box for the close; the explicit save only throws; none at hide or destruction.
+        const QStringList expected(1, QStringLiteral("Unable to write to ") + m_path);
+        QCOMPARE(dialogs.texts("error"), expected);
         QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         QCOMPARE(section(QStringLiteral("TFStoreMain")), QStringList({"FormVersion=2", "RxSpinEdit4_Value=500"}));
     }
