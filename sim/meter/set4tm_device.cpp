@@ -86,7 +86,8 @@ std::optional<QByteArray> Set4tmDevice::handle(const QByteArray &request, qint64
         return std::nullopt;
     if (!exceptions && !isKnownCode(byteAt(request, 1)))
         return std::nullopt;
-    ++requestsSeen;
+    if (target == 0 && address() != 0)
+        ++requestsSeen; // the bus counts only the frames to the device's own address
     advanceTo(nowMs);
     if (channelOpen && !autoCloseForbidden && nowMs - lastRequestMs >= idleCloseMs)
         channelOpen = false;

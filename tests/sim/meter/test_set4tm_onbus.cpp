@@ -61,6 +61,8 @@ private slots:
             const QByteArray answer = onWire(*busOwner, wireHex(step.request), 0);
             QCOMPARE(answer, step.answer ? wireHex(step.answer) : QByteArray());
         }
+        QCOMPARE(meter->requestsSeen, 8);
+        QCOMPARE(meter->answersSent, 8);
     }
 
     void wrongPasswordOnBus()
