@@ -40,7 +40,7 @@ QLabel *makeField(const QString &name, const QString &text, QWidget *parent)
     field->setObjectName(name);
     field->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     field->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    field->setMinimumWidth(90);
+    field->setMinimumWidth(70);
     return field;
 }
 

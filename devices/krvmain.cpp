@@ -23,7 +23,7 @@ DeviceProfile TFKRV::makeProfile()
     p.intervalDefault = 300;
     p.stored = {QStringLiteral("RxSpinEditAddr.Value"), QStringLiteral("RxSpinEditBaud.Value"),
                 QStringLiteral("RxSpinEditCount.Value"), QStringLiteral("RxSpinEditTimeOut.Value")};
-    p.size = QSize(430, 660);
+    p.size = QSize(480, 660);
     return p;
 }
 
