@@ -159,6 +159,15 @@ void Bus::purgeIncoming()
         m_silenceTimer.stop();
 }
 
+int Bus::pendingIncoming() const
+{
+    const qint64 now = nowUs();
+    int pending = 0;
+    for (int i = m_rxEnds.size() - 1; i >= 0 && m_rxEnds.at(i) > now; --i)
+        ++pending;
+    return pending;
+}
+
 void Bus::onSilenceTimer()
 {
     if (m_rx.isEmpty())

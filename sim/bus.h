@@ -96,6 +96,8 @@ public:
     void receive(const QByteArray &bytes);
     // Drops bytes from the master that have not yet gone on the wire.
     void purgeIncoming();
+    // Bytes from the master still waiting for their turn on the wire.
+    int pendingIncoming() const;
     // Raw bytes towards the master, now.
     void inject(const QByteArray &bytes);
 

@@ -79,6 +79,11 @@ bool SimLink::clearOutput()
     return true;
 }
 
+qint64 SimLink::bytesToWrite() const
+{
+    return m_open && m_bus ? m_bus->pendingIncoming() : 0;
+}
+
 void SimLink::onTransmit(const QByteArray &bytes)
 {
     if (!m_open)

@@ -28,6 +28,8 @@ public:
     QByteArray readAll() override;
     bool clearInput() override;
     bool clearOutput() override;
+    // The written bytes still waiting for their wire time.
+    qint64 bytesToWrite() const override;
     Error lastError() const override { return m_error; }
 
 private:

@@ -1,3 +1,4 @@
+#include "bus/vacomm.h"
 #include "sim/bus.h"
 #include "sim/modbus.h"
 #include "sim/relays.h"
@@ -309,7 +310,9 @@ private slots:
         QVERIFY(link.open({1200, paNone})); // 8.3 ms a byte
         Receiver rx(link);
         link.write(KrvProbe);
+        QVERIFY(link.bytesToWrite() > 0);
         QVERIFY(link.clearOutput());
+        QCOMPARE(link.bytesToWrite(), qint64(0));
         link.write(KrvProbe);
         QTRY_COMPARE_WITH_TIMEOUT(rx.all, KrvProbeAnswer, 5000);
         QCOMPARE(bus.counters().badFrames, 0);
@@ -360,6 +363,28 @@ private slots:
         QVERIFY(!late->open({19200, paNone}));
         QCOMPARE(late->lastError().kind, SerialLink::ErrorKind::NotFound);
         QCOMPARE(link->write(KrvProbe), qint64(-1));
+    }
+
+    // The configurator's port component on the bus, as the windows use it.
+    void portComponentOverTheSimulatedBus()
+    {
+        Bus bus;
+        addKrv(bus);
+        TVaComm comm;
+        comm.setLinkFactory(simLinkFactory(bus));
+        comm.setBaudrate(br19200);
+        QByteArray received;
+        connect(&comm, &TVaComm::OnRxBuf, this, [&received](const QByteArray &bytes) { received += bytes; });
+        comm.Open();
+        QVERIFY(comm.Active());
+        QCOMPARE(bus.line().baudRate, 19200);
+        comm.PurgeWrite();
+        QCOMPARE(comm.WriteBuf(reinterpret_cast<const std::uint8_t *>(KrvTest.constData()), KrvTest.size()),
+                 int(KrvTest.size()));
+        QTRY_COMPARE_WITH_TIMEOUT(received.size(), 45, 5000);
+        QVERIFY(modbus::crcValid(received));
+        comm.Close();
+        QVERIFY(!comm.Active());
     }
 
     void monitorLogsBothDirections()
