@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -40,6 +41,10 @@ bool installSignals()
         if (::sigaction(s, &action, nullptr) != 0)
             return false;
     }
+    // A closed log pipe must not kill the bus, and reading commands while in the
+    // background of a shell must not stop it (the read fails instead).
+    ::signal(SIGPIPE, SIG_IGN);
+    ::signal(SIGTTIN, SIG_IGN);
     return true;
 }
 
@@ -118,20 +123,24 @@ int main(int argc, char **argv)
     });
 
     // Optional commands on standard input; a closed or empty input is fine.
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
-        char buffer[256];
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n <= 0) {
-            input.setEnabled(false);
-            return;
-        }
-        const QString text = QString::fromLocal8Bit(buffer, static_cast<int>(n));
-        if (text.contains(QLatin1String("power"))) {
-            bus.powerCycle();
-            std::fputs("orvek-sim: power cycled every device\n", stderr);
-        }
-    });
+    std::unique_ptr<QSocketNotifier> input;
+    if (::fcntl(STDIN_FILENO, F_GETFD) != -1) {
+        input = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+        QObject::connect(input.get(), &QSocketNotifier::activated, &app, [&] {
+            char buffer[256];
+            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n <= 0) {
+                if (n == 0 || (errno != EINTR && errno != EAGAIN))
+                    input->setEnabled(false);
+                return;
+            }
+            const QString text = QString::fromLocal8Bit(buffer, static_cast<int>(n));
+            if (text.contains(QLatin1String("power"))) {
+                bus.powerCycle();
+                std::fputs("orvek-sim: power cycled every device\n", stderr);
+            }
+        });
+    }
 
     std::printf("%s\n", target.toLocal8Bit().constData());
     std::fflush(stdout);
