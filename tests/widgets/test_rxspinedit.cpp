@@ -299,6 +299,30 @@ private slots:
         QCOMPARE(dialogs.shown.size(), 1);
     }
 
+    void pressingAButtonToLeaveDoesNotClickIt()
+    {
+        ScriptedDialogs dialogs;
+        QWidget window;
+        auto *edit = new TRxSpinEdit(&window);
+        setUp(*edit, {1, 247, 1}, 1);
+        edit->setCheckOnExit(true);
+        auto *button = new QPushButton(QStringLiteral("KRV-A"), &window);
+        auto *layout = new QHBoxLayout(&window);
+        layout->addWidget(edit);
+        layout->addWidget(button);
+        QSignalSpy clicked(button, &QPushButton::clicked);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        edit->setFocus();
+        lineOf(*edit)->setText(QStringLiteral("300"));
+        QTest::mousePress(button, Qt::LeftButton);
+        QTRY_COMPARE(dialogs.texts("error").size(), 1);
+        QTRY_VERIFY(edit->hasFocus());
+        QVERIFY(!button->isDown()); // the focus taken back releases it
+        QTest::mouseRelease(button, Qt::LeftButton);
+        QCOMPARE(clicked.count(), 0);
+    }
+
     void leavingNormalisesTheText_data()
     {
         QTest::addColumn<QString>("typed");
