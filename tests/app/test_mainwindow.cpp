@@ -316,6 +316,40 @@ private slots:
         QVERIFY(main().DeviceGroup->isEnabled());
     }
 
+    void firstRunSavesTheDefaultSection()
+    {
+        main().RadioGroup1->setItemIndex(3); // undo the test's own choice
+        main().RxSpinEdit4->setValue(300);
+        main().close();
+        QFile file(TFormStorage::filePath());
+        QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QStringList lines = QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        const int at = lines.indexOf(QStringLiteral("[TFOrvekConfigurator]"));
+        QVERIFY(at >= 0);
+        const QStringList section = lines.mid(at, 16);
+        QCOMPARE(section.value(1), QStringLiteral("FormVersion=2"));
+        const QStringList placement = section.mid(2, 8);
+        const QStringList keys = {"Flags=", "ShowCmd=", "PixelsPerInch=", "MinMaxPos(", "MinMaxPos=", "NormPos(",
+                                  "NormPos=", "Visible="};
+        for (int i = 0; i < keys.size(); ++i)
+            QVERIFY2(placement.value(i).startsWith(keys[i]), qPrintable(placement.join('|')));
+        QCOMPARE(section.mid(10), (QStringList{"RadioGroup1_ItemIndex=3", "RadioGroup2_ItemIndex=0",
+                                               "RxSpinEdit1_Value=1", "RxSpinEdit2_Value=1", "RxSpinEdit3_Value=1",
+                                               "RxSpinEdit4_Value=300"}));
+    }
+
+    void settingsThatCannotBeWrittenAreReportedAndTheWindowCloses()
+    {
+        main().close();
+        QVERIFY(QFile::setPermissions(TFormStorage::filePath(), QFileDevice::ReadOwner));
+        TFOrvekConfigurator again;
+        again.show();
+        QVERIFY(again.close());
+        QFile::setPermissions(TFormStorage::filePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QCOMPARE(m_dialogs->texts("error"), QStringList{QStringLiteral("Unable to write to ") + TFormStorage::filePath()});
+        QVERIFY(!again.isVisible());
+    }
+
     void settingsSavedOnClose()
     {
         main().RadioGroup1->setItemIndex(2);
