@@ -95,7 +95,6 @@ private slots:
         QTest::newRow("any case") << "MAIN" << "port" << true << "3";
         QTest::newRow("blanks around") << "Main" << "Timeout" << true << "300";
         QTest::newRow("equals in value") << "Main" << "Expr" << true << "a=b";
-        QTest::newRow("empty value") << "Main" << "Empty" << true << "";
         QTest::newRow("other section") << "Main" << "Only" << false << "";
         QTest::newRow("comment") << "Main" << "Hidden" << false << "";
         QTest::newRow("no section") << "Nope" << "Port" << false << "";
