@@ -3,7 +3,9 @@
 #include "app/picturebutton.h"
 #include "bus/portmap.h"
 #include "bus/vacomm.h"
+#include "devices/b7720qmain.h"
 #include "devices/krvmain.h"
+#include "devices/zdltmain.h"
 #include "info/schemes.h"
 #include "resources/images.h"
 #include "settings/formstorage.h"
@@ -40,6 +42,18 @@ TRxSpinEdit *makeEditor(const char *name, int min, int max, int value, QWidget *
     editor->setMaxValue(max);
     editor->setValue(value);
     return editor;
+}
+
+// Shows a device window modally, its global pointer set while it exists.
+template <typename Window>
+TFOrvekConfigurator::WindowOpener modalOpener(Window *&global)
+{
+    return [&global](TFOrvekConfigurator &main, QWidget *owner) {
+        Window window(main, owner);
+        global = &window;
+        window.exec();
+        global = nullptr;
+    };
 }
 
 // Position of a progress bar kept inside its range, as the search expects of it.
@@ -99,12 +113,9 @@ TFOrvekConfigurator::TFOrvekConfigurator(QWidget *parent)
     FormStorage1->setObjectName(QStringLiteral("FormStorage1"));
     qApp->installEventFilter(this);
 
-    m_openers[DeviceWindowKind::KRV] = [](TFOrvekConfigurator &main, QWidget *owner) {
-        TFKRV window(main, owner);
-        FKRV = &window;
-        window.exec();
-        FKRV = nullptr;
-    };
+    m_openers[DeviceWindowKind::KRV] = modalOpener<TFKRV>(FKRV);
+    m_openers[DeviceWindowKind::ZDLT] = modalOpener<TFZDLT>(FZDLT);
+    m_openers[DeviceWindowKind::B7720Q] = modalOpener<TFB7720Q>(FB7720Q);
 }
 
 TFOrvekConfigurator::~TFOrvekConfigurator()

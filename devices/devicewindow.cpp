@@ -263,6 +263,9 @@ void TDeviceWindow::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
+    // A window not meant to open centred keeps its place near the owner's corner.
+    if (!m_profile.centred && parentWidget())
+        move(parentWidget()->window()->frameGeometry().topLeft() + QPoint(24, 24));
     FormStorage1->restore();
     guarded(this, [this] { FormShow(); });
 }

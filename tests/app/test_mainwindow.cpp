@@ -3,6 +3,7 @@
 #include "devices/krvmain.h"
 #include "bus/vacomm.h"
 #include "settings/formstorage.h"
+#include "sim/modules.h"
 #include "sim/relays.h"
 #include "support/scripteddialogs.h"
 #include "support/simrig.h"
@@ -187,16 +188,28 @@ private slots:
 
     void krvButtonFindingAnotherDeviceOpensTheZdltPath()
     {
-        auto *zdlt = addDevice<sim::ZdltDevice>(1);
-        Q_UNUSED(zdlt);
+        recordOpenedWindows();
+        addDevice<sim::ZdltDevice>(1);
         startManual(TagKRV);
         step(5); // exception answer: illegal data address
         step();
-        // No ZDLT-1 window yet: the device found is named, then the search ends.
-        QCOMPARE(m_dialogs->texts("information").size(), 1);
-        QVERIFY(m_dialogs->texts("information").first().contains(QStringLiteral("ZDLT-1")));
-        QVERIFY(m_dialogs->texts("information").first().contains(QStringLiteral("По адресу 1 ")));
+        QCOMPARE(m_opened.size(), 1);
+        QCOMPARE(m_opened[0].kind, DeviceWindowKind::ZDLT);
         QVERIFY(!main().VaComm1->Active());
+    }
+
+    void deviceWithoutAWindowIsNamedThenTheSearchEnds()
+    {
+        addDevice<sim::M7051Device>(4);
+        setRange(4, 4);
+        startManual(TagM7051);
+        step(5);
+        step();
+        QCOMPARE(m_dialogs->texts("information"),
+                 QStringList{QStringLiteral("По адресу 4 найдено устройство \"Модуль дискретного ввода M-7051D\".\r"
+                                            "Окно этого устройства в данной версии программы не предусмотрено.")});
+        QVERIFY(!main().VaComm1->Active());
+        QVERIFY(main().DeviceGroup->isEnabled());
     }
 
     void emptyRangeSendsFourProbesThenReports()

@@ -1,0 +1,82 @@
+#include "devices/b7720qmain.h"
+
+#include "bus/requestlayer.h"
+#include "widgets/vrblinkled.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+TFB7720Q *FB7720Q = nullptr;
+
+DeviceProfile TFB7720Q::makeProfile()
+{
+    DeviceProfile p;
+    p.caption = QStringLiteral("Модуль ввода/вывода B-7720Q (8xDi/8Do)");
+    p.deviceName = QStringLiteral("B-7720Q");
+    p.reportPrefix = QStringLiteral("B7720Q-");
+    p.labelCode = QStringLiteral("Код:");
+    p.labelModel = QStringLiteral("Модель:");
+    p.labelVer = QStringLiteral("Firmware Version:");
+    p.labelAddr = QStringLiteral("Сетевой адрес:");
+    p.labelBaud = QStringLiteral("Скорость обмена:");
+    p.codeLabelName = QStringLiteral("Label1");
+    p.modelLabelName = QStringLiteral("Label2");
+    p.initialCode = p.initialModel = QStringLiteral("нет");
+    p.addressAndBaudEditors = false;
+    p.addressAndBaudActions = false;
+    p.intervalMin = 30;
+    p.intervalMax = 1000;
+    p.intervalDefault = 1000;
+    p.journalHint.clear();
+    p.stored = {QStringLiteral("RxSpinEditCount.Value"), QStringLiteral("RxSpinEditTimeOut.Value")};
+    p.size = QSize(420, 620);
+    return p;
+}
+
+TestCounters &TFB7720Q::sharedCounters()
+{
+    static TestCounters counters;
+    return counters;
+}
+
+TFB7720Q::TFB7720Q(DeviceHost &host, QWidget *parent) : TDeviceWindow(host, makeProfile(), parent)
+{
+    QGroupBox *group = addMonitoringGroup(QStringLiteral("Состояния дискретных входов:"));
+    auto *row = new QHBoxLayout(group);
+    for (int k = 0; k < 8; ++k) {
+        auto *led = new TVrBlinkLed(QStringLiteral("Di%1").arg(k), group);
+        led->setObjectName(QStringLiteral("VrBlinkLedBit%1").arg(k));
+        led->setBlinkLedType(TVrBlinkLed::ltRectangle);
+        led->setLayout(TVrBlinkLed::ImageTop);
+        row->addWidget(led);
+        m_inputs[k] = led;
+    }
+    monitoringLayout()->addStretch(1);
+}
+
+TFB7720Q::~TFB7720Q() = default;
+
+void TFB7720Q::fillIdentification(const std::uint8_t *, int)
+{
+    StaticTextVer->setText(QStringLiteral("B3.00"));
+}
+
+void TFB7720Q::frameTestRequest(RequestLayer &frames, std::uint8_t address)
+{
+    frames.SendReadDiscreteInputs(address, 0x0000, 8);
+}
+
+void TFB7720Q::decodeMonitoring(const std::uint8_t *rx, int rxCount)
+{
+    const int inputs = rxCount > 3 ? rx[3] : 0;
+    for (int k = 0; k < 8; ++k)
+        m_inputs[k]->setColorIndex(((inputs >> k) & 1) + 1);
+}
+
+QStringList TFB7720Q::configurationLines() const
+{
+    return {LabelVer->text() + StaticTextVer->text(), LabelAddr->text() + StaticTextAddr->text(),
+            LabelBaud->text() + StaticTextBaud->text()};
+}

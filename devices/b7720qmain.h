@@ -1,0 +1,31 @@
+#pragma once
+
+#include "devices/devicewindow.h"
+
+#include <array>
+
+class TVrBlinkLed;
+
+// The B-7720Q I/O module window: eight discrete inputs on LEDs.
+class TFB7720Q : public TDeviceWindow
+{
+    Q_OBJECT
+public:
+    TFB7720Q(DeviceHost &host, QWidget *parent);
+    ~TFB7720Q() override;
+
+    static DeviceProfile makeProfile();
+    static TestCounters &sharedCounters();
+
+protected:
+    TestCounters &counters() override { return sharedCounters(); }
+    void fillIdentification(const std::uint8_t *rx, int rxCount) override;
+    void frameTestRequest(RequestLayer &frames, std::uint8_t address) override;
+    void decodeMonitoring(const std::uint8_t *rx, int rxCount) override;
+    QStringList configurationLines() const override;
+
+private:
+    std::array<TVrBlinkLed *, 8> m_inputs{};
+};
+
+extern TFB7720Q *FB7720Q;

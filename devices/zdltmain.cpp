@@ -1,0 +1,95 @@
+#include "devices/zdltmain.h"
+
+#include "bus/requestlayer.h"
+#include "widgets/rxspinedit.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+TFZDLT *FZDLT = nullptr;
+
+namespace {
+constexpr std::uint16_t FirstRegister = 0xFC7C;
+constexpr std::uint16_t RegisterCount = 14; // a 33-byte answer
+
+int word(const std::uint8_t *rx, int count, int i)
+{
+    return (i < count ? rx[i] : 0) * 256 + (i + 1 < count ? rx[i + 1] : 0);
+}
+} // namespace
+
+DeviceProfile TFZDLT::makeProfile()
+{
+    DeviceProfile p;
+    p.caption = QStringLiteral("Блок релейной защиты ZDLT-1");
+    p.deviceName = QStringLiteral("ZDLT-1");
+    p.reportPrefix = QStringLiteral("ZDLT-");
+    p.reportCancelText = QStringLiteral("Журнал не сохранен!");
+    p.initialCode = p.initialModel = p.initialVer = QStringLiteral("нет");
+    p.addressAndBaudActions = false;
+    p.stored = {QStringLiteral("RxSpinEditkV.Value"), QStringLiteral("RxSpinEditCount.Value"),
+                QStringLiteral("RxSpinEditTimeOut.Value")};
+    p.centred = false;
+    p.size = QSize(460, 640);
+    return p;
+}
+
+TestCounters &TFZDLT::sharedCounters()
+{
+    static TestCounters counters;
+    return counters;
+}
+
+TFZDLT::TFZDLT(DeviceHost &host, QWidget *parent) : TDeviceWindow(host, makeProfile(), parent)
+{
+    auto *group = new QGroupBox(QStringLiteral("    Класс напряжения:      "));
+    auto *row = new QHBoxLayout(group);
+    RxSpinEditkV = new TRxSpinEdit(group);
+    RxSpinEditkV->setObjectName(QStringLiteral("RxSpinEditkV"));
+    RxSpinEditkV->setMinValue(6);
+    RxSpinEditkV->setMaxValue(10);
+    RxSpinEditkV->setIncrement(4);
+    RxSpinEditkV->setValue(10);
+    RxSpinEditkV->setEditorEnabled(false);
+    RxSpinEditkV->setStyleSheet(QStringLiteral("background-color: yellow;"));
+    row->addWidget(RxSpinEditkV);
+    row->addWidget(new QLabel(QStringLiteral("кВ"), group));
+    row->addStretch(1);
+    configurationGrid()->addWidget(group, 5, 0, 1, 4);
+
+    QGroupBox *voltages = addMonitoringGroup(QStringLiteral("Текущие значения фазных напряжений:"));
+    auto *grid = new QGridLayout(voltages);
+    m_ua = addValueField(grid, 0, QStringLiteral("StaticTextUa"), QStringLiteral("Ua = "), QStringLiteral("B"));
+    m_ub = addValueField(grid, 1, QStringLiteral("StaticTextUb"), QStringLiteral("Ub = "), QStringLiteral("B"));
+    m_uc = addValueField(grid, 2, QStringLiteral("StaticTextUc"), QStringLiteral("Uc = "), QStringLiteral("B"));
+    QGroupBox *frequency = addMonitoringGroup(QStringLiteral("Текущее значение частоты:"));
+    auto *fgrid = new QGridLayout(frequency);
+    m_f = addValueField(fgrid, 0, QStringLiteral("StaticTextF"), QStringLiteral("F = "), QStringLiteral("Гц"));
+    monitoringLayout()->addStretch(1);
+}
+
+TFZDLT::~TFZDLT() = default;
+
+void TFZDLT::frameTestRequest(RequestLayer &frames, std::uint8_t address)
+{
+    frames.SendReadInputRegisters(address, FirstRegister, RegisterCount);
+}
+
+void TFZDLT::decodeMonitoring(const std::uint8_t *rx, int rxCount)
+{
+    // The class is read at every answer, so a change shows with the next one.
+    const int k = voltageFactor(RxSpinEditkV->IntValue());
+    m_ua->setText(FormatGeneral(double(word(rx, rxCount, 3)) * k));
+    m_ub->setText(FormatGeneral(double(word(rx, rxCount, 7)) * k));
+    m_uc->setText(FormatGeneral(double(word(rx, rxCount, 11)) * k));
+    m_f->setText(FormatGeneral(word(rx, rxCount, 29) * 0.1));
+}
+
+QStringList TFZDLT::configurationLines() const
+{
+    return {QStringLiteral("Класс напряжения: ") + QString::number(RxSpinEditkV->IntValue()),
+            LabelAddr->text() + StaticTextAddr->text(), LabelBaud->text() + StaticTextBaud->text()};
+}

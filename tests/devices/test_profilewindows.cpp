@@ -1,0 +1,170 @@
+#include "devices/b7720qmain.h"
+#include "devices/zdltmain.h"
+#include "settings/formstorage.h"
+#include "sim/modules.h"
+#include "sim/relays.h"
+#include "support/scripteddialogs.h"
+#include "support/simrig.h"
+#include "widgets/rxspinedit.h"
+#include "widgets/vrblinkled.h"
+
+#include <QLabel>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+// The ZDLT-1 and B-7720Q windows: what their device profiles change in the common window.
+class TestProfileWindows : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ScriptedDialogs> m_dialogs;
+    std::unique_ptr<SimHost> m_host;
+
+    template <typename T>
+    static T *child(QWidget *w, const QString &name)
+    {
+        T *found = w->findChild<T *>(name);
+        if (!found)
+            qFatal("no component %s", qPrintable(name));
+        return found;
+    }
+    static QString text(QWidget *w, const char *name) { return child<QLabel>(w, QString::fromLatin1(name))->text(); }
+
+    void showOnOpenPort(TDeviceWindow &window)
+    {
+        m_host->comm.Open();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.findChild<QTabWidget *>(QStringLiteral("PageControl1"))->setCurrentIndex(1);
+        window.BitBtnStartClick();
+        child<QTimer>(&window, QStringLiteral("TimerTest"))->stop();
+    }
+    void exchange(TDeviceWindow &window, int answerBytes)
+    {
+        window.TimerTestTimer();
+        QVERIFY(m_host->waitForAnswer(answerBytes, 3000));
+        window.TimerTestTimer();
+    }
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        TFormStorage::setFilePath(m_dir->filePath(QStringLiteral("OrvekConfigurator.ini")));
+        m_dialogs = std::make_unique<ScriptedDialogs>();
+        m_host = std::make_unique<SimHost>();
+    }
+    void cleanup()
+    {
+        m_host.reset();
+        QVERIFY2(m_dialogs->unexpected.isEmpty(), qPrintable(m_dialogs->unexpected.join('\n')));
+        m_dialogs.reset();
+    }
+
+    void zdltVoltagesFollowTheClass()
+    {
+        auto *zdlt = static_cast<sim::ZdltDevice *>(m_host->bus.addDevice(std::make_unique<sim::ZdltDevice>(1)));
+        zdlt->live = false;
+        zdlt->registers[sim::ZdltDevice::Ua] = 100;
+        zdlt->registers[sim::ZdltDevice::Ub] = 0;
+        zdlt->registers[sim::ZdltDevice::Uc] = 65535;
+        zdlt->registers[sim::ZdltDevice::Frequency] = 499;
+        TFZDLT window(*m_host, nullptr);
+        auto *kv = child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditkV"));
+        kv->setValue(6);
+        showOnOpenPort(window);
+        exchange(window, 33);
+        QCOMPARE(text(&window, "StaticTextUa"), QStringLiteral("5900"));
+        QCOMPARE(text(&window, "StaticTextUb"), QStringLiteral("0"));
+        QCOMPARE(text(&window, "StaticTextF"), QStringLiteral("49,9"));
+        kv->stepBy(1); // class 10, read at the next answer
+        QCOMPARE(kv->IntValue(), 10);
+        exchange(window, 33);
+        QCOMPARE(text(&window, "StaticTextUa"), QStringLiteral("9900"));
+        QCOMPARE(text(&window, "StaticTextUc"), QStringLiteral("6487965"));
+
+        window.BitBtnStopClick();
+        QCOMPARE(text(&window, "StaticTextUa"), QStringLiteral("????????,??"));
+        const QStringList j = window.journalLines();
+        const int at = j.indexOf(QStringLiteral("[КОНФИГУРАЦИЯ ZDLT-1]"));
+        QVERIFY(at > 0);
+        QCOMPARE(j.mid(at + 1, 3), (QStringList{QStringLiteral("Класс напряжения: 10"),
+                                                QStringLiteral("Сетевой адрес: 1"),
+                                                QStringLiteral("Скорость обмена: 19200")}));
+        QVERIFY(j.contains(QStringLiteral("[ДИАГНОСТИКА ZDLT-1]")));
+    }
+
+    void zdltHasNoIdentificationNorAddressChange()
+    {
+        TFZDLT window(*m_host, nullptr);
+        m_host->comm.Open();
+        window.show();
+        QCOMPARE(text(&window, "StaticTextCode"), QStringLiteral("нет"));
+        QCOMPARE(text(&window, "StaticTextVer"), QStringLiteral("нет"));
+        QVERIFY(!child<QPushButton>(&window, QStringLiteral("BitBtnAddr"))->isEnabled());
+        QVERIFY(!child<QPushButton>(&window, QStringLiteral("BitBtnBaud"))->isEnabled());
+        window.BitBtnStartClick();
+        window.BitBtnStopClick();
+        QVERIFY(!child<QPushButton>(&window, QStringLiteral("BitBtnAddr"))->isEnabled());
+        m_dialogs->answerSave(QString());
+        window.BitBtnReportClick();
+        QCOMPARE(m_dialogs->texts("information").last(), QStringLiteral("Журнал не сохранен!"));
+        QVERIFY(m_dialogs->lastSaveProposal.contains(QStringLiteral("ZDLT-")));
+    }
+
+    void b7720qInputsOnLeds()
+    {
+        auto *module = static_cast<sim::B7720qDevice *>(m_host->bus.addDevice(std::make_unique<sim::B7720qDevice>(1)));
+        module->live = false;
+        module->inputs = 0x81;
+        TFB7720Q window(*m_host, nullptr);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Модуль ввода/вывода B-7720Q (8xDi/8Do)"));
+        QVERIFY(!window.findChild<QPushButton *>(QStringLiteral("BitBtnAddr")));
+        QCOMPARE(child<QPlainTextEdit>(&window, QStringLiteral("Memo1"))->toolTip(), QString());
+        QCOMPARE(child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditTimeOut"))->IntValue(), 1000);
+        QCOMPARE(child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditTimeOut"))->MinValue(), 30.0);
+        showOnOpenPort(window);
+        exchange(window, 6);
+        for (int k = 0; k < 8; ++k) {
+            auto *led = child<TVrBlinkLed>(&window, QStringLiteral("VrBlinkLedBit%1").arg(k));
+            QCOMPARE(led->Caption(), QStringLiteral("Di%1").arg(k));
+            QCOMPARE(led->ColorIndex(), (k == 0 || k == 7) ? 2 : 1);
+        }
+        module->inputs = 0x00;
+        exchange(window, 6);
+        QCOMPARE(child<TVrBlinkLed>(&window, QStringLiteral("VrBlinkLedBit0"))->ColorIndex(), 1);
+
+        window.BitBtnStopClick();
+        const QStringList j = window.journalLines();
+        const int at = j.indexOf(QStringLiteral("[КОНФИГУРАЦИЯ B-7720Q]"));
+        QVERIFY(at > 0);
+        QCOMPARE(j.mid(at + 1, 3), (QStringList{QStringLiteral("Firmware Version:B3.00"),
+                                                QStringLiteral("Сетевой адрес:1"),
+                                                QStringLiteral("Скорость обмена:19200")}));
+        QCOMPARE(text(&window, "StaticTextCode"), QStringLiteral("нет"));
+    }
+
+    void countersAreKeptPerWindowType()
+    {
+        m_host->bus.addDevice(std::make_unique<sim::B7720qDevice>(1));
+        TFB7720Q window(*m_host, nullptr);
+        showOnOpenPort(window);
+        exchange(window, 6);
+        QCOMPARE(TFB7720Q::sharedCounters().accepted, 1);
+        QVERIFY(TFB7720Q::sharedCounters().monitoring);
+        QVERIFY(!TFZDLT::sharedCounters().monitoring);
+        QCOMPARE(&TFZDLT::sharedCounters() == &TFB7720Q::sharedCounters(), false);
+    }
+};
+
+QTEST_MAIN(TestProfileWindows)
+#include "test_profilewindows.moc"
