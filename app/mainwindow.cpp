@@ -288,8 +288,7 @@ void TFOrvekConfigurator::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     if (!m_restored) {
-        m_restored = true;
-        FormStorage1->restore();
+        m_restored = true; // the store has restored the settings as the window was shown
         RxSpinEdit1->setToolTip(resolvePort(RxSpinEdit1->IntValue()));
         FormShow();
     }

@@ -35,13 +35,7 @@ DeviceProfile TFB7720Q::makeProfile()
     return p;
 }
 
-TestCounters &TFB7720Q::sharedCounters()
-{
-    static TestCounters counters;
-    return counters;
-}
-
-TFB7720Q::TFB7720Q(DeviceHost &host, QWidget *parent) : TDeviceWindow(host, makeProfile(), parent)
+TFB7720Q::TFB7720Q(DeviceHost &host, QWidget *parent) : TDeviceWindowOf(host, makeProfile(), parent)
 {
     QGroupBox *group = addMonitoringGroup(QStringLiteral("Состояния дискретных входов:"));
     auto *row = new QHBoxLayout(group);

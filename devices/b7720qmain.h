@@ -7,7 +7,7 @@
 class TVrBlinkLed;
 
 // The B-7720Q I/O module window: eight discrete inputs on LEDs.
-class TFB7720Q : public TDeviceWindow
+class TFB7720Q : public TDeviceWindowOf<TFB7720Q>
 {
     Q_OBJECT
 public:
@@ -15,10 +15,8 @@ public:
     ~TFB7720Q() override;
 
     static DeviceProfile makeProfile();
-    static TestCounters &sharedCounters();
 
 protected:
-    TestCounters &counters() override { return sharedCounters(); }
     void fillIdentification(const std::uint8_t *rx, int rxCount) override;
     void frameTestRequest(RequestLayer &frames, std::uint8_t address) override;
     void decodeMonitoring(const std::uint8_t *rx, int rxCount) override;

@@ -266,7 +266,7 @@ void TDeviceWindow::showEvent(QShowEvent *event)
     // A window not meant to open centred keeps its place near the owner's corner.
     if (!m_profile.centred && parentWidget())
         move(parentWidget()->window()->frameGeometry().topLeft() + QPoint(24, 24));
-    FormStorage1->restore();
+    // The settings store has restored the editors before this handler runs.
     guarded(this, [this] { FormShow(); });
 }
 

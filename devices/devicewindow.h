@@ -148,3 +148,21 @@ private:
     QStringList m_journal; // the lines Memo1 shows; a report is exactly these
     bool m_closed = false;
 };
+
+// Base of a concrete device window: gives each window type its own counters and
+// monitoring flag, kept for the whole run and shared by every window of that type.
+template <typename Window>
+class TDeviceWindowOf : public TDeviceWindow
+{
+public:
+    using TDeviceWindow::TDeviceWindow;
+
+    static TestCounters &sharedCounters()
+    {
+        static TestCounters counters;
+        return counters;
+    }
+
+protected:
+    TestCounters &counters() override { return sharedCounters(); }
+};

@@ -27,13 +27,7 @@ DeviceProfile TFKRV::makeProfile()
     return p;
 }
 
-TestCounters &TFKRV::sharedCounters()
-{
-    static TestCounters counters;
-    return counters;
-}
-
-TFKRV::TFKRV(DeviceHost &host, QWidget *parent) : TDeviceWindow(host, makeProfile(), parent)
+TFKRV::TFKRV(DeviceHost &host, QWidget *parent) : TDeviceWindowOf(host, makeProfile(), parent)
 {
     buildMonitoringTab();
 }

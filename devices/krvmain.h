@@ -7,7 +7,7 @@
 class TVrBlinkLed;
 
 // The KRV-A relay protection unit window.
-class TFKRV : public TDeviceWindow
+class TFKRV : public TDeviceWindowOf<TFKRV>
 {
     Q_OBJECT
 public:
@@ -15,11 +15,8 @@ public:
     ~TFKRV() override;
 
     static DeviceProfile makeProfile();
-    // Counters and monitoring flag of this window type, kept for the whole run.
-    static TestCounters &sharedCounters();
 
 protected:
-    TestCounters &counters() override { return sharedCounters(); }
     void fillIdentification(const std::uint8_t *rx, int rxCount) override;
     void frameTestRequest(RequestLayer &frames, std::uint8_t address) override;
     void decodeMonitoring(const std::uint8_t *rx, int rxCount) override;

@@ -37,13 +37,7 @@ DeviceProfile TFZDLT::makeProfile()
     return p;
 }
 
-TestCounters &TFZDLT::sharedCounters()
-{
-    static TestCounters counters;
-    return counters;
-}
-
-TFZDLT::TFZDLT(DeviceHost &host, QWidget *parent) : TDeviceWindow(host, makeProfile(), parent)
+TFZDLT::TFZDLT(DeviceHost &host, QWidget *parent) : TDeviceWindowOf(host, makeProfile(), parent)
 {
     auto *group = new QGroupBox(QStringLiteral("    Класс напряжения:      "));
     auto *row = new QHBoxLayout(group);

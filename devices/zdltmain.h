@@ -6,7 +6,7 @@ class TRxSpinEdit;
 
 // The ZDLT-1 relay protection unit window: phase voltages scaled by the voltage
 // class, and the frequency. No identification, no address or baud change.
-class TFZDLT : public TDeviceWindow
+class TFZDLT : public TDeviceWindowOf<TFZDLT>
 {
     Q_OBJECT
 public:
@@ -14,13 +14,11 @@ public:
     ~TFZDLT() override;
 
     static DeviceProfile makeProfile();
-    static TestCounters &sharedCounters();
 
     // Volts per register unit: 99 for the 10 kV class, 59 for 6 kV.
     static int voltageFactor(int kiloVolts) { return kiloVolts == 10 ? 99 : 59; }
 
 protected:
-    TestCounters &counters() override { return sharedCounters(); }
     void frameTestRequest(RequestLayer &frames, std::uint8_t address) override;
     void decodeMonitoring(const std::uint8_t *rx, int rxCount) override;
     QStringList configurationLines() const override;
