@@ -27,7 +27,7 @@ constexpr int HeadingHeight = 19;
 constexpr int LineGap = 2;     // between the two wiring lines
 constexpr QSize ConverterSize(45, 73);
 
-struct PanelSpec
+struct PanelPlan
 {
     const char *panel;
     int column; // 0..2
@@ -43,7 +43,7 @@ struct PanelSpec
     const char *plusText;
 };
 
-const PanelSpec Panels[] = {
+const PanelPlan Panels[] = {
     {"Panel1", 0, 0, "StaticText1", "Блоки релейной защиты: KRV-A (ZDLT-1)", "ProgramIcon", Pictures::Krva, "Image1",
      "Label1", "клеммы: 13 (-)  <----------- синий ----------> 4 (Data-)",
      "Label2", "клеммы: 14 (+) <------ бело-синий ------> 3 (Data+)"},
@@ -65,11 +65,11 @@ const PanelSpec Panels[] = {
      "Label10", "клемма 10 (Data+) <------ бело-синий ------> 3 (Data+)"},
 };
 
-QRect panelGeometry(const PanelSpec &spec)
+QRect panelGeometry(const PanelPlan &plan)
 {
-    const int x = Edge + spec.column * (PanelWidth + Gap);
-    const int y = spec.row == 0 ? Edge : Edge + UpperHeight + Gap;
-    return QRect(x, y, PanelWidth, spec.row == 0 ? UpperHeight : LowerHeight);
+    const int x = Edge + plan.column * (PanelWidth + Gap);
+    const int y = plan.row == 0 ? Edge : Edge + UpperHeight + Gap;
+    return QRect(x, y, PanelWidth, plan.row == 0 ? UpperHeight : LowerHeight);
 }
 
 QLabel *addLabel(QWidget *parent, const char *name, const QString &text, const QRect &geometry)
@@ -137,24 +137,24 @@ TFSchemes::TFSchemes(QWidget *owner)
     const int textWidth = PanelWidth - 2 * Inset;
     QStringList headings;
     QStringList lines;
-    for (const PanelSpec &spec : Panels) {
-        headings << QString::fromUtf8(spec.heading);
-        lines << QString::fromUtf8(spec.minusText) << QString::fromUtf8(spec.plusText);
+    for (const PanelPlan &plan : Panels) {
+        headings << QString::fromUtf8(plan.heading);
+        lines << QString::fromUtf8(plan.minusText) << QString::fromUtf8(plan.plusText);
     }
     const QFont headingFont = fitFont(baseFont(11, true), headings, textWidth - 8);
     const QFont lineFont = fitFont(baseFont(11, false), lines, textWidth);
     const int lineHeight = QFontMetrics(lineFont).height();
 
-    for (const PanelSpec &spec : Panels) {
+    for (const PanelPlan &plan : Panels) {
         // Raised inner and lowered outer bevel: an etched frame.
         auto *panel = new QFrame(this);
-        panel->setObjectName(QString::fromLatin1(spec.panel));
+        panel->setObjectName(QString::fromLatin1(plan.panel));
         panel->setFrameStyle(QFrame::Box | QFrame::Sunken);
         panel->setLineWidth(1);
-        panel->setGeometry(panelGeometry(spec));
+        panel->setGeometry(panelGeometry(plan));
         const int height = panel->height();
 
-        QLabel *heading = addLabel(panel, spec.headingName, QString::fromUtf8(spec.heading),
+        QLabel *heading = addLabel(panel, plan.headingName, QString::fromUtf8(plan.heading),
                                    QRect(Inset, Inset - 1, textWidth, HeadingHeight));
         heading->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         heading->setAlignment(Qt::AlignCenter);
@@ -166,16 +166,16 @@ TFSchemes::TFSchemes(QWidget *owner)
         const int bandTop = Inset + HeadingHeight + 2;
         const int bandHeight = minusTop - 2 - bandTop;
         const int deviceEdge = qMin(80, bandHeight);
-        addPicture(panel, spec.deviceImage, spec.picture,
+        addPicture(panel, plan.deviceImage, plan.picture,
                    QRect(Inset + 6, bandTop + (bandHeight - deviceEdge) / 2, deviceEdge, deviceEdge));
-        addPicture(panel, spec.converterImage, Pictures::Converter,
+        addPicture(panel, plan.converterImage, Pictures::Converter,
                    QRect(PanelWidth - Inset - 6 - ConverterSize.width(),
                          bandTop + (bandHeight - ConverterSize.height()) / 2, ConverterSize.width(),
                          ConverterSize.height()));
 
-        addLabel(panel, spec.minusName, QString::fromUtf8(spec.minusText),
+        addLabel(panel, plan.minusName, QString::fromUtf8(plan.minusText),
                  QRect(Inset, minusTop, textWidth, lineHeight))->setFont(lineFont);
-        addLabel(panel, spec.plusName, QString::fromUtf8(spec.plusText),
+        addLabel(panel, plan.plusName, QString::fromUtf8(plan.plusText),
                  QRect(Inset, plusTop, textWidth, lineHeight))->setFont(lineFont);
     }
 

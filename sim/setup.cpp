@@ -39,34 +39,34 @@ bool setFaultOption(Faults &faults, const QString &key, const QString &value)
     return true;
 }
 
-std::unique_ptr<Device> parseDevice(const QString &spec, QString *error)
+std::unique_ptr<Device> parseDevice(const QString &definition, QString *error)
 {
     auto fail = [error](const QString &text) -> std::unique_ptr<Device> {
         if (error)
             *error = text;
         return nullptr;
     };
-    const QStringList parts = spec.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const QStringList parts = definition.split(QLatin1Char(','), Qt::SkipEmptyParts);
     if (parts.isEmpty())
         return fail(QStringLiteral("empty device"));
     const QStringList head = parts.first().split(QLatin1Char(':'));
     if (head.size() != 2)
-        return fail(QStringLiteral("device \"%1\": expected kind:address").arg(spec));
+        return fail(QStringLiteral("device \"%1\": expected kind:address").arg(definition));
     quint64 address = 0;
     if (!parseUnsigned(head[1], 247, address) || address < 1)
-        return fail(QStringLiteral("device \"%1\": address must be 1..247").arg(spec));
+        return fail(QStringLiteral("device \"%1\": address must be 1..247").arg(definition));
     auto device = Bus::makeDevice(head[0].trimmed().toLower(), static_cast<std::uint8_t>(address));
     if (!device)
         return fail(QStringLiteral("device \"%1\": unknown kind \"%2\" (known: %3)")
-                        .arg(spec, head[0], Bus::kinds().join(QStringLiteral(", "))));
+                        .arg(definition, head[0], Bus::kinds().join(QStringLiteral(", "))));
     for (int i = 1; i < parts.size(); ++i) {
         const int eq = parts[i].indexOf(QLatin1Char('='));
         if (eq <= 0)
-            return fail(QStringLiteral("device \"%1\": expected key=value, got \"%2\"").arg(spec, parts[i]));
+            return fail(QStringLiteral("device \"%1\": expected key=value, got \"%2\"").arg(definition, parts[i]));
         const QString key = parts[i].left(eq).trimmed().toLower();
         const QString value = parts[i].mid(eq + 1).trimmed();
         if (!setFaultOption(device->faults, key, value) && !device->setOption(key, value))
-            return fail(QStringLiteral("device \"%1\": bad setting \"%2\"").arg(spec, parts[i]));
+            return fail(QStringLiteral("device \"%1\": bad setting \"%2\"").arg(definition, parts[i]));
     }
     return device;
 }

@@ -19,7 +19,7 @@ bool setFaultOption(Faults &faults, const QString &key, const QString &value);
 
 // A device from "kind:address[,key=value...]"; the keys are the fault keys and
 // the device's own (see the tool's help). nullptr and a message on error.
-std::unique_ptr<Device> parseDevice(const QString &spec, QString *error);
+std::unique_ptr<Device> parseDevice(const QString &definition, QString *error);
 
 // The kind and address of each device of the default bus. Every scan probe of
 // the configurator finds its own device when it searches from address 1: a

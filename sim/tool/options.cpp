@@ -108,8 +108,8 @@ bool configureBus(const QStringList &rawArguments, sim::Bus &bus, ToolOptions &o
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption device(QStringLiteral("device"), {}, QStringLiteral("spec"));
-    const QCommandLineOption fault(QStringLiteral("fault"), {}, QStringLiteral("spec"));
+    const QCommandLineOption device(QStringLiteral("device"), {}, QStringLiteral("definition"));
+    const QCommandLineOption fault(QStringLiteral("fault"), {}, QStringLiteral("definition"));
     const QCommandLineOption seed(QStringLiteral("seed"), {}, QStringLiteral("n"));
     const QCommandLineOption baud(QStringLiteral("baud"), {}, QStringLiteral("rate"));
     const QCommandLineOption link(QStringLiteral("link"), {}, QStringLiteral("path"));
@@ -169,8 +169,8 @@ bool configureBus(const QStringList &rawArguments, sim::Bus &bus, ToolOptions &o
     options.quiet = parser.isSet(quiet);
     options.link = parser.value(link);
 
-    const QStringList specs = parser.values(device);
-    const bool defaultBus = specs.isEmpty();
+    const QStringList definitions = parser.values(device);
+    const bool defaultBus = definitions.isEmpty();
     if (defaultBus) {
         for (const auto &[kind, address] : sim::defaultBusLayout()) {
             sim::Device *d = bus.addDevice(sim::Bus::makeDevice(kind, address));
@@ -181,8 +181,8 @@ bool configureBus(const QStringList &rawArguments, sim::Bus &bus, ToolOptions &o
             d->setOption(QStringLiteral("baud"), QStringLiteral("19200"));
         }
     }
-    for (const QString &spec : specs) {
-        auto d = sim::parseDevice(spec, error);
+    for (const QString &definition : definitions) {
+        auto d = sim::parseDevice(definition, error);
         if (!d)
             return false;
         bus.addDevice(std::move(d));

@@ -286,9 +286,9 @@ private slots:
 
     void parseDeviceSpecs_data()
     {
-        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("definition");
         QTest::addColumn<QByteArray>("request");
-        QTest::addColumn<QByteArray>("answer"); // empty: the spec is rejected
+        QTest::addColumn<QByteArray>("answer"); // empty: the definition is rejected
         QTest::newRow("krv settings") << "krv:4,code=13,version=0x7B,live=0" << hex("040400000003")
                                       << QByteArray("040406000D0002007B");
         QTest::newRow("krv current") << "krv:1,ia=70000,live=0" << hex("010402090002")
@@ -309,11 +309,11 @@ private slots:
     }
     void parseDeviceSpecs()
     {
-        QFETCH(QString, spec);
+        QFETCH(QString, definition);
         QFETCH(QByteArray, request);
         QFETCH(QByteArray, answer);
         QString error;
-        auto d = parseDevice(spec, &error);
+        auto d = parseDevice(definition, &error);
         if (answer.isEmpty()) {
             QVERIFY(!d);
             QVERIFY(!error.isEmpty());
