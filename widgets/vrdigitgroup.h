@@ -34,8 +34,6 @@ public:
     QColor PaletteLow() const { return m_low; }
     void setPaletteLow(const QColor &color);
 
-protected:
-    void paintEvent(QPaintEvent *event) override;
 
 private:
     void refresh();
