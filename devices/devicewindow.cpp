@@ -253,11 +253,6 @@ std::uint8_t TDeviceWindow::currentAddress() const
     return static_cast<std::uint8_t>(StaticTextAddr->text().toInt());
 }
 
-void TDeviceWindow::setField(QLabel *field, const QString &text)
-{
-    field->setText(text);
-}
-
 void TDeviceWindow::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);

@@ -112,7 +112,6 @@ protected:
     // A row of extra identification/configuration controls under the baud row.
     QGridLayout *configurationGrid() const { return m_configGrid; }
     std::uint8_t currentAddress() const;
-    void setField(QLabel *field, const QString &text);
 
     DeviceHost &m_host;
     QLabel *LabelCode, *LabelModel, *LabelVer, *LabelAddr, *LabelBaud;
