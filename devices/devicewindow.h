@@ -72,6 +72,9 @@ class TDeviceWindow : public QDialog
     Q_OBJECT
 public:
     TDeviceWindow(DeviceHost &host, const DeviceProfile &profile, QWidget *parent);
+
+    // What a monitoring value field shows while no test runs (room for 42949672,95).
+    static constexpr const char *IdleValue = "????????,??";
     ~TDeviceWindow() override;
 
     const DeviceProfile &profile() const { return m_profile; }
