@@ -71,13 +71,7 @@ class TestKrvWindow : public QObject
         m_window->BitBtnStartClick();
         child<QTimer>("TimerTest")->stop();
     }
-    // One sending tick, the wait for the answer, one evaluating tick.
-    void exchange()
-    {
-        m_window->TimerTestTimer();
-        m_host->waitForAnswer(45, 3000);
-        m_window->TimerTestTimer();
-    }
+    void exchange() { m_host->exchange(*m_window, 45); }
 
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }

@@ -47,12 +47,7 @@ class TestProfileWindows : public QObject
         window.BitBtnStartClick();
         child<QTimer>(&window, QStringLiteral("TimerTest"))->stop();
     }
-    void exchange(TDeviceWindow &window, int answerBytes)
-    {
-        window.TimerTestTimer();
-        QVERIFY(m_host->waitForAnswer(answerBytes, 3000));
-        window.TimerTestTimer();
-    }
+    void exchange(TDeviceWindow &window, int answerBytes) { m_host->exchange(window, answerBytes); }
 
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }

@@ -45,6 +45,14 @@ public:
         return QTest::qWaitFor([&] { return m_frames->RxCount >= bytes; }, timeoutMs);
     }
 
+    // One sending tick of a device window's test, the wait for `answerBytes`, one evaluating tick.
+    void exchange(TDeviceWindow &window, int answerBytes)
+    {
+        window.TimerTestTimer();
+        waitForAnswer(answerBytes, 3000);
+        window.TimerTestTimer();
+    }
+
     sim::Bus bus;
     TVaComm comm;
     std::unique_ptr<RequestLayer> m_frames = std::make_unique<RequestLayer>();
