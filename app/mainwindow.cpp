@@ -5,6 +5,7 @@
 #include "bus/vacomm.h"
 #include "devices/b7720qmain.h"
 #include "devices/krvmain.h"
+#include "devices/m7051main.h"
 #include "devices/zdltmain.h"
 #include "info/schemes.h"
 #include "resources/images.h"
@@ -116,6 +117,7 @@ TFOrvekConfigurator::TFOrvekConfigurator(QWidget *parent)
     m_openers[DeviceWindowKind::KRV] = modalOpener<TFKRV>(FKRV);
     m_openers[DeviceWindowKind::ZDLT] = modalOpener<TFZDLT>(FZDLT);
     m_openers[DeviceWindowKind::B7720Q] = modalOpener<TFB7720Q>(FB7720Q);
+    m_openers[DeviceWindowKind::M7051] = modalOpener<TFM7051>(FM7051);
 }
 
 TFOrvekConfigurator::~TFOrvekConfigurator()

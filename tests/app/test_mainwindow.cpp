@@ -4,6 +4,7 @@
 #include "bus/vacomm.h"
 #include "settings/formstorage.h"
 #include "sim/modules.h"
+#include "sim/thermal.h"
 #include "sim/relays.h"
 #include "support/scripteddialogs.h"
 #include "support/simrig.h"
@@ -200,13 +201,13 @@ private slots:
 
     void deviceWithoutAWindowIsNamedThenTheSearchEnds()
     {
-        addDevice<sim::M7051Device>(4);
+        addDevice<sim::SensorDevice>(4);
         setRange(4, 4);
-        startManual(TagM7051);
-        step(5);
+        startManual(TagSensor);
+        step(11);
         step();
         QCOMPARE(m_dialogs->texts("information"),
-                 QStringList{QStringLiteral("По адресу 4 найдено устройство \"Модуль дискретного ввода M-7051D\".\r"
+                 QStringList{QStringLiteral("По адресу 4 найдено устройство \"Цифровой датчик температуры Ортикс-Т\".\r"
                                             "Окно этого устройства в данной версии программы не предусмотрено.")});
         QVERIFY(!main().VaComm1->Active());
         QVERIFY(main().DeviceGroup->isEnabled());

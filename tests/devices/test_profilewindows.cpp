@@ -1,4 +1,5 @@
 #include "devices/b7720qmain.h"
+#include "devices/m7051main.h"
 #include "devices/zdltmain.h"
 #include "settings/formstorage.h"
 #include "sim/modules.h"
@@ -146,6 +147,75 @@ private slots:
                                                 QStringLiteral("Сетевой адрес:1"),
                                                 QStringLiteral("Скорость обмена:19200")}));
         QCOMPARE(text(&window, "StaticTextCode"), QStringLiteral("нет"));
+    }
+
+    void m7051IdentificationAndInputs()
+    {
+        auto *module = static_cast<sim::M7051Device *>(m_host->bus.addDevice(std::make_unique<sim::M7051Device>(1)));
+        module->live = false;
+        module->version = {2, 5, 17};
+        module->inputs = 0x8001; // data bytes 0x01 and 0x80
+        m_host->comm.Open();
+        m_host->frames().SendModuleCommand(1, 0x20);
+        m_host->comm.WriteBuf(m_host->frames().TxFrame, m_host->frames().TxCount);
+        QVERIFY(m_host->waitForAnswer(8));
+        TFM7051 window(*m_host, nullptr);
+        window.show();
+        QCOMPARE(text(&window, "StaticTextVer"), QStringLiteral("2.5.17"));
+        QCOMPARE(text(&window, "StaticTextCode"), QStringLiteral("нет"));
+        window.findChild<QTabWidget *>(QStringLiteral("PageControl1"))->setCurrentIndex(1);
+        window.BitBtnStartClick();
+        child<QTimer>(&window, QStringLiteral("TimerTest"))->stop();
+        QVERIFY(child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditAddr"))->isEnabled());
+        exchange(window, 7);
+        for (int n = 0; n < 16; ++n)
+            QCOMPARE(child<TVrBlinkLed>(&window, QStringLiteral("VrBlinkLedBit%1").arg(n))->ColorIndex(),
+                     (n == 0 || n == 15) ? 2 : 1);
+        QCOMPARE(child<TVrBlinkLed>(&window, QStringLiteral("VrBlinkLedBit0"))->Palette(2).High, QColor(Qt::green));
+        window.BitBtnStopClick();
+        QCOMPARE(child<TVrBlinkLed>(&window, QStringLiteral("VrBlinkLedBit15"))->ColorIndex(), 1);
+        const QStringList j = window.journalLines();
+        const int at = j.indexOf(QStringLiteral("[КОНФИГУРАЦИЯ M-7051D]"));
+        QCOMPARE(j.mid(at + 1, 3), (QStringList{QStringLiteral("Firmware Version:2.5.17"),
+                                                QStringLiteral("Сетевой адрес:1"),
+                                                QStringLiteral("Скорость обмена:19200")}));
+    }
+
+    void m7051AddressAndBaudThroughFunction70_data()
+    {
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("code");
+        QTest::newRow("28800 has no code of its own") << 28800 << 6;
+        QTest::newRow("115200") << 115200 << 10;
+    }
+    void m7051AddressAndBaudThroughFunction70()
+    {
+        QFETCH(int, baud);
+        QFETCH(int, code);
+        auto *module = static_cast<sim::M7051Device *>(m_host->bus.addDevice(std::make_unique<sim::M7051Device>(1)));
+        TFM7051 window(*m_host, nullptr);
+        m_host->comm.Open();
+        window.show();
+        QList<QByteArray> requests;
+        connect(&m_host->bus, &sim::Bus::frameLogged, this,
+                [&](qint64, sim::Direction d, const QByteArray &bytes, const QString &) {
+                    if (d == sim::Direction::Request)
+                        requests << bytes;
+                });
+        child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditAddr"))->setValue(9);
+        m_dialogs->answerQuestion(true);
+        window.BitBtnAddrClick();
+        QCOMPARE(requests.value(0).left(7).toHex(), QByteArray("01460409000000"));
+        QCOMPARE(text(&window, "StaticTextAddr"), QStringLiteral("9"));
+        QCOMPARE(int(module->address()), 9);
+
+        child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditBaud"))->setValue(baud);
+        QCOMPARE(child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditBaud"))->IntValue(), baud);
+        m_dialogs->answerQuestion(true);
+        window.BitBtnBaudClick();
+        QCOMPARE(requests.value(1).left(11).toHex(),
+                 QByteArray("0946060000000000010000").replace(8, 2, QByteArray::number(code, 16).rightJustified(2, '0')));
+        QVERIFY(!window.isVisible());
     }
 
     void countersAreKeptPerWindowType()
