@@ -6,6 +6,7 @@
 #include "devices/b7720qmain.h"
 #include "devices/krvmain.h"
 #include "devices/m7051main.h"
+#include "devices/mlxmain.h"
 #include "devices/zdltmain.h"
 #include "info/schemes.h"
 #include "resources/images.h"
@@ -118,6 +119,7 @@ TFOrvekConfigurator::TFOrvekConfigurator(QWidget *parent)
     m_openers[DeviceWindowKind::ZDLT] = modalOpener<TFZDLT>(FZDLT);
     m_openers[DeviceWindowKind::B7720Q] = modalOpener<TFB7720Q>(FB7720Q);
     m_openers[DeviceWindowKind::M7051] = modalOpener<TFM7051>(FM7051);
+    m_openers[DeviceWindowKind::MLX] = modalOpener<TFMLX>(FMLX);
 }
 
 TFOrvekConfigurator::~TFOrvekConfigurator()

@@ -80,7 +80,7 @@ void TDeviceWindow::FormShow()
     RequestLayer &frames = m_host.frames();
     fillIdentification(frames.RxFrame, frames.RxCount);
     StaticTextAddr->setText(m_host.foundAddressText());
-    StaticTextBaud->setText(m_host.baudRateText());
+    StaticTextBaud->setText(m_profile.fixedBaudText.isEmpty() ? m_host.baudRateText() : m_profile.fixedBaudText);
     PageControl1->setCurrentIndex(0);
     TabSheet1Show();
     BitBtnStart->setFocus();
@@ -135,13 +135,14 @@ void TDeviceWindow::BitBtnAddrClick()
     const int wanted = RxSpinEditAddr->IntValue();
     if (current == wanted)
         return;
-    if (!askYesNo(this, QStringLiteral("Вы действительно хотите изменить сетевой адрес?")))
+    if (m_profile.confirmAddressChange
+        && !askYesNo(this, QStringLiteral("Вы действительно хотите изменить сетевой адрес?")))
         return;
     RequestLayer &frames = m_host.frames();
     frames.ResetRx();
     frames.ResetTx();
     frameAddressWrite(frames, static_cast<std::uint8_t>(current), wanted);
-    exchange(1000);
+    exchange(m_profile.configWaitMs);
     if (m_closed)
         return;
     if (frames.RxCount < 4) {
@@ -168,7 +169,7 @@ void TDeviceWindow::BitBtnBaudClick()
     frames.ResetRx();
     frames.ResetTx();
     frameBaudWrite(frames, currentAddress(), wanted);
-    exchange(1000);
+    exchange(m_profile.configWaitMs);
     if (m_closed)
         return;
     if (frames.RxCount < 4) {
@@ -182,17 +183,18 @@ void TDeviceWindow::BitBtnBaudClick()
     }
 }
 
-void TDeviceWindow::setConfigActionsEnabled(bool enabled)
+void TDeviceWindow::setTestControlsEnabled(bool enabled)
 {
-    if (BitBtnAddr && m_profile.addressAndBaudActions) {
-        BitBtnAddr->setEnabled(enabled);
-        BitBtnBaud->setEnabled(enabled);
+    if (m_profile.addressAndBaudActions) {
+        for (QPushButton *button : {BitBtnAddr, BitBtnBaud})
+            if (button)
+                button->setEnabled(enabled);
     }
 }
 
 void TDeviceWindow::BitBtnStartClick()
 {
-    setConfigActionsEnabled(false);
+    setTestControlsEnabled(false);
     BitBtnStop->setEnabled(true);
     BitBtnStop->setFocus();
     BitBtnStart->setEnabled(false);
@@ -257,7 +259,7 @@ void TDeviceWindow::BitBtnStopClick()
 
     PageControl1->setCurrentIndex(0);
     TabSheet1Show();
-    setConfigActionsEnabled(true);
+    setTestControlsEnabled(true);
     BitBtnStart->setEnabled(true);
     BitBtnStart->setFocus();
     BitBtnStop->setEnabled(false);

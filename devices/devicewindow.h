@@ -54,6 +54,10 @@ struct DeviceProfile
     QString initialVer = QStringLiteral("??,??");
     bool addressAndBaudEditors = true; // the editors and buttons exist
     bool addressAndBaudActions = true; // ... and do something
+    bool baudEditor = true;            // the baud rate editor and button exist
+    bool confirmAddressChange = true;  // ask before writing a new address
+    int configWaitMs = 1000;           // wait for the answer to a configuration write
+    QString fixedBaudText;             // shown instead of the main window's rate when set
     int addressDefault = 1;
     int baudMax = 19200;
     int intervalMin = 50, intervalMax = 1000, intervalDefault = 300;
@@ -115,6 +119,16 @@ protected:
     // A row of extra identification/configuration controls under the baud row.
     QGridLayout *configurationGrid() const { return m_configGrid; }
     std::uint8_t currentAddress() const;
+    // The port must be open for a configuration action; otherwise the error box, and the window closes.
+    bool ensurePortOpen();
+    // Sends the current TxFrame and waits `ms` with the window's controls held.
+    void exchange(int ms);
+    // True once the window has closed (it may close during a wait).
+    bool isClosing() const { return m_closed; }
+    // Controls that a running test disables; by default the address and baud buttons.
+    virtual void setTestControlsEnabled(bool enabled);
+    // The monitoring tab's look between tests: value fields "????????,??", LEDs off.
+    virtual void resetIdleLook();
 
     DeviceHost &m_host;
     QLabel *LabelCode, *LabelModel, *LabelVer, *LabelAddr, *LabelBaud;
@@ -136,11 +150,6 @@ private:
     void buildFirstTab();
     void appendJournal(const QString &line);
     void clearJournal();
-    void setConfigActionsEnabled(bool enabled);
-    void resetIdleLook();
-    // Sends the current TxFrame and waits `ms` with the window's controls held.
-    void exchange(int ms);
-    bool ensurePortOpen();
 
     DeviceProfile m_profile;
     QWidget *m_tab1 = nullptr;

@@ -96,7 +96,8 @@ TDeviceWindow::TDeviceWindow(DeviceHost &host, const DeviceProfile &profile, QWi
     connect(BitBtnReport, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnReportClick(); }); });
     if (BitBtnAddr && profile.addressAndBaudActions) {
         connect(BitBtnAddr, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnAddrClick(); }); });
-        connect(BitBtnBaud, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnBaudClick(); }); });
+        if (BitBtnBaud)
+            connect(BitBtnBaud, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnBaudClick(); }); });
     }
 
     FormStorage1 = new TFormStorage(this, 0, profile.stored, false);
@@ -135,17 +136,20 @@ void TDeviceWindow::buildFirstTab()
         RxSpinEditAddr = makeEditor(QStringLiteral("RxSpinEditAddr"), 1, 247, 1, m_profile.addressDefault, false,
                                     panel1);
         BitBtnAddr = makeButton(QStringLiteral("BitBtnAddr"), QStringLiteral("Изменить"), panel1);
-        RxSpinEditBaud = makeEditor(QStringLiteral("RxSpinEditBaud"), 9600, m_profile.baudMax, 9600, 9600, false,
-                                    panel1);
-        BitBtnBaud = makeButton(QStringLiteral("BitBtnBaud"), QStringLiteral("Изменить"), panel1);
         m_configGrid->addWidget(RxSpinEditAddr, 3, 2);
         m_configGrid->addWidget(BitBtnAddr, 3, 3);
-        m_configGrid->addWidget(RxSpinEditBaud, 4, 2);
-        m_configGrid->addWidget(BitBtnBaud, 4, 3);
+        if (m_profile.baudEditor) {
+            RxSpinEditBaud = makeEditor(QStringLiteral("RxSpinEditBaud"), 9600, m_profile.baudMax, 9600, 9600, false,
+                                        panel1);
+            BitBtnBaud = makeButton(QStringLiteral("BitBtnBaud"), QStringLiteral("Изменить"), panel1);
+            m_configGrid->addWidget(RxSpinEditBaud, 4, 2);
+            m_configGrid->addWidget(BitBtnBaud, 4, 3);
+        }
         if (!m_profile.addressAndBaudActions) {
             for (QWidget *w : {static_cast<QWidget *>(RxSpinEditAddr), static_cast<QWidget *>(BitBtnAddr),
                                static_cast<QWidget *>(RxSpinEditBaud), static_cast<QWidget *>(BitBtnBaud)})
-                w->setEnabled(false);
+                if (w)
+                    w->setEnabled(false);
         }
     }
     tabLayout->addWidget(panel1);

@@ -201,13 +201,13 @@ private slots:
 
     void deviceWithoutAWindowIsNamedThenTheSearchEnds()
     {
-        addDevice<sim::SensorDevice>(4);
+        addDevice<sim::ControllerDevice>(4);
         setRange(4, 4);
-        startManual(TagSensor);
-        step(11);
+        startManual(TagController);
+        step(6);
         step();
         QCOMPARE(m_dialogs->texts("information"),
-                 QStringList{QStringLiteral("По адресу 4 найдено устройство \"Цифровой датчик температуры Ортикс-Т\".\r"
+                 QStringList{QStringLiteral("По адресу 4 найдено устройство \"Система ТРАВ/ЖНКТ\".\r"
                                             "Окно этого устройства в данной версии программы не предусмотрено.")});
         QVERIFY(!main().VaComm1->Active());
         QVERIFY(main().DeviceGroup->isEnabled());

@@ -1,13 +1,16 @@
 #include "devices/b7720qmain.h"
 #include "devices/m7051main.h"
+#include "devices/mlxmain.h"
 #include "devices/zdltmain.h"
 #include "settings/formstorage.h"
 #include "sim/modules.h"
 #include "sim/relays.h"
+#include "sim/thermal.h"
 #include "support/scripteddialogs.h"
 #include "support/simrig.h"
 #include "widgets/rxspinedit.h"
 #include "widgets/vrblinkled.h"
+#include "widgets/vrdigitgroup.h"
 
 #include <QLabel>
 #include <QLocale>
@@ -215,6 +218,81 @@ private slots:
         window.BitBtnBaudClick();
         QCOMPARE(requests.value(1).left(11).toHex(),
                  QByteArray("0946060000000000010000").replace(8, 2, QByteArray::number(code, 16).rightJustified(2, '0')));
+        QVERIFY(!window.isVisible());
+    }
+
+    void sensorWindow()
+    {
+        auto *sensor = static_cast<sim::SensorDevice *>(m_host->bus.addDevice(std::make_unique<sim::SensorDevice>(5)));
+        sensor->live = false;
+        sensor->kt = sensor->ktPending = 80;
+        m_host->address = QStringLiteral("5");
+        m_host->comm.Open();
+        m_host->frames().SendReadHoldingRegisters(5, 0, 3);
+        m_host->comm.WriteBuf(m_host->frames().TxFrame, m_host->frames().TxCount);
+        QVERIFY(m_host->waitForAnswer(11));
+        TFMLX window(*m_host, nullptr);
+        window.show();
+        QCOMPARE(text(&window, "StaticTextKt"), QStringLiteral("0,8"));
+        QCOMPARE(text(&window, "StaticTextModel"), QStringLiteral("x90614"));
+        QCOMPARE(text(&window, "StaticTextBaud"), QStringLiteral("19200"));
+        QVERIFY(!window.findChild<QPushButton *>(QStringLiteral("BitBtnBaud")));
+
+        // The coefficient already in the sensor: nothing is sent, nothing asked.
+        window.BitBtnKtClick();
+        QVERIFY(m_dialogs->shown.isEmpty());
+
+        // Every coefficient goes out as exactly its hundredths.
+        auto *kt = child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditKt"));
+        QCOMPARE(kt->text(), QStringLiteral("0,80"));
+        for (int h = 10; h <= 100; ++h) {
+            kt->setValue(h / 100.0);
+            QCOMPARE(TFMLX::hundredths(kt->Value()), h);
+        }
+
+        // Address 5 -> 7 through bus address 0, without a question.
+        QList<QByteArray> requests;
+        connect(&m_host->bus, &sim::Bus::frameLogged, this,
+                [&](qint64, sim::Direction d, const QByteArray &bytes, const QString &) {
+                    if (d == sim::Direction::Request)
+                        requests << bytes;
+                });
+        child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditAddr"))->setValue(7);
+        window.BitBtnAddrClick();
+        QVERIFY(requests.value(0).startsWith(QByteArray::fromHex("000600000007")));
+        QCOMPARE(m_dialogs->texts("question"), QStringList());
+        QCOMPARE(m_dialogs->texts("information"), QStringList{QStringLiteral("Новый сетевой адрес записан успешно!")});
+        QCOMPARE(text(&window, "StaticTextAddr"), QStringLiteral("7"));
+
+        // The test polls the new address, shows both temperatures, and disables the editors.
+        sensor->surface = 2500;
+        sensor->air = 0xFFFF;
+        window.findChild<QTabWidget *>(QStringLiteral("PageControl1"))->setCurrentIndex(1);
+        window.BitBtnStartClick();
+        child<QTimer>(&window, QStringLiteral("TimerTest"))->stop();
+        QVERIFY(!kt->isEnabled());
+        QVERIFY(!child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditCount"))->isEnabled());
+        exchange(window, 9);
+        QCOMPARE(int(m_host->frames().TxFrame[0]), 7);
+        QCOMPARE(child<TVrDigitGroup>(&window, QStringLiteral("VrDigitGroupT1"))->text(), QStringLiteral(" 25.00"));
+        QCOMPARE(child<TVrDigitGroup>(&window, QStringLiteral("VrDigitGroupT2"))->text(), QStringLiteral("655.35"));
+        window.BitBtnStopClick();
+        QVERIFY(kt->isEnabled());
+        QCOMPARE(child<TVrDigitGroup>(&window, QStringLiteral("VrDigitGroupT1"))->Value(), 0.0);
+        QCOMPARE(child<TVrDigitGroup>(&window, QStringLiteral("VrDigitGroupT2"))->Value(), 0.0);
+        const QStringList j = window.journalLines();
+        const int at = j.indexOf(QStringLiteral("[КОНФИГУРАЦИЯ ОРТИКС-Т]"));
+        QCOMPARE(j.mid(at + 1, 4), (QStringList{QStringLiteral("Firmware Version:1,0"), QStringLiteral("Сетевой адрес:7"),
+                                                QStringLiteral("Скорость обмена:19200"), QString()}));
+
+        // A new coefficient: asked, written, and the window closes.
+        kt->setValue(0.53);
+        m_dialogs->answerQuestion(true);
+        window.BitBtnKtClick();
+        QCOMPARE(int(sensor->ktPending), 53);
+        QCOMPARE(m_dialogs->texts("information").last(),
+                 QStringLiteral("Новое значение коэффициента теплоизлучения записано успешно!\rНеобходимо "
+                                "перезагрузить датчик температуры по питанию!"));
         QVERIFY(!window.isVisible());
     }
 

@@ -1,0 +1,212 @@
+#include "devices/mlxmain.h"
+
+#include "bus/requestlayer.h"
+#include "widgets/dialogs.h"
+#include "widgets/rxspinedit.h"
+#include "widgets/vrdigitgroup.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+TFMLX *FMLX = nullptr;
+
+namespace {
+constexpr std::uint16_t RegAddress = 0x0000;     // written through bus address 0
+constexpr std::uint16_t RegEmissivity = 0x0002;  // Kt x 100
+
+int word(const std::uint8_t *rx, int count, int i)
+{
+    return (i < count ? rx[i] : 0) * 256 + (i + 1 < count ? rx[i + 1] : 0);
+}
+
+TVrDigitGroup *makeDisplay(const char *name, QWidget *parent)
+{
+    auto *display = new TVrDigitGroup(parent);
+    display->setObjectName(QString::fromLatin1(name));
+    display->setDigits(5);
+    display->setDecimals(2);
+    display->setLeadingZero(false);
+    display->setPaletteHigh(Qt::blue);
+    display->setMinimumHeight(56);
+    display->setValue(0);
+    return display;
+}
+} // namespace
+
+DeviceProfile TFMLX::makeProfile()
+{
+    DeviceProfile p;
+    p.caption = QStringLiteral("Датчик температуры Ортикс-Т");
+    p.deviceName = QStringLiteral("ОРТИКС-Т");
+    p.reportPrefix = QStringLiteral("Ortiks_T-");
+    p.labelModel = QStringLiteral("Модель:");
+    p.labelVer = QStringLiteral("Firmware Version:");
+    p.labelAddr = QStringLiteral("Сетевой адрес:");
+    p.labelBaud = QStringLiteral("Скорость обмена:");
+    p.modelLabelName = QStringLiteral("Label2");
+    p.initialModel = QStringLiteral("x90614");
+    p.initialVer = QStringLiteral("1,0");
+    p.fixedBaudText = QStringLiteral("19200");
+    p.baudEditor = false;
+    p.confirmAddressChange = false;
+    p.configWaitMs = 3000;
+    p.addressDefault = 123;
+    p.countMax = 1000000;
+    p.intervalMin = 10;
+    p.intervalMax = 60000;
+    p.intervalDefault = 100;
+    p.journalHint.clear();
+    p.stored = {QStringLiteral("RxSpinEditAddr.Value"), QStringLiteral("RxSpinEditKt.Value"),
+                QStringLiteral("RxSpinEditCount.Value"), QStringLiteral("RxSpinEditTimeOut.Value")};
+    p.size = QSize(520, 640);
+    return p;
+}
+
+int TFMLX::hundredths(double value)
+{
+    return static_cast<int>(std::lround(value * 100));
+}
+
+TFMLX::TFMLX(DeviceHost &host, QWidget *parent) : TDeviceWindowOf(host, makeProfile(), parent)
+{
+    // No device code on this sensor.
+    LabelCode->hide();
+    StaticTextCode->hide();
+    for (QLabel *label : {LabelModel, LabelVer, LabelAddr, LabelBaud}) {
+        QFont bold = label->font();
+        bold.setBold(true);
+        label->setFont(bold);
+    }
+    for (QLabel *field : {StaticTextModel, StaticTextVer, StaticTextAddr, StaticTextBaud})
+        field->setStyleSheet(QStringLiteral("color: grey;"));
+
+    QGridLayout *grid = configurationGrid();
+    QWidget *panel = grid->parentWidget();
+    auto *ktLabel = new QLabel(QStringLiteral("Коэффициент теплоизлучения:"), panel);
+    ktLabel->setObjectName(QStringLiteral("Label1"));
+    QFont bold = ktLabel->font();
+    bold.setBold(true);
+    ktLabel->setFont(bold);
+    StaticTextKt = new QLabel(QStringLiteral("?,??"), panel);
+    StaticTextKt->setObjectName(QStringLiteral("StaticTextKt"));
+    StaticTextKt->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    StaticTextKt->setStyleSheet(QStringLiteral("color: grey;"));
+    RxSpinEditKt = new TRxSpinEdit(panel);
+    RxSpinEditKt->setObjectName(QStringLiteral("RxSpinEditKt"));
+    RxSpinEditKt->setValueType(TRxSpinEdit::vtFloat);
+    RxSpinEditKt->setDecimal(2);
+    RxSpinEditKt->setMinValue(0.1);
+    RxSpinEditKt->setMaxValue(1.0);
+    RxSpinEditKt->setIncrement(0.01);
+    RxSpinEditKt->setValue(0.8);
+    RxSpinEditKt->setCheckOnExit(true);
+    BitBtnKt = new QPushButton(QStringLiteral("Изменить"), panel);
+    BitBtnKt->setObjectName(QStringLiteral("BitBtnKt"));
+    BitBtnKt->setAutoDefault(false);
+    grid->addWidget(ktLabel, 5, 0);
+    grid->addWidget(StaticTextKt, 5, 1);
+    grid->addWidget(RxSpinEditKt, 5, 2);
+    grid->addWidget(BitBtnKt, 5, 3);
+    connect(BitBtnKt, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnKtClick(); }); });
+
+    // Every editor of this window may be typed into and checks its range when left.
+    RxSpinEditAddr->setEditorEnabled(true);
+    RxSpinEditTimeOut->setEditorEnabled(true);
+    for (TRxSpinEdit *editor : {RxSpinEditAddr, RxSpinEditCount, RxSpinEditTimeOut})
+        editor->setCheckOnExit(true);
+
+    QGroupBox *group = addMonitoringGroup(QStringLiteral("Текущие значения температур:"));
+    group->setObjectName(QStringLiteral("StaticText9"));
+    auto *column = new QVBoxLayout(group);
+    auto *surface = new QLabel(QStringLiteral("Температура на измеряемой поверхности (°С):"), group);
+    surface->setObjectName(QStringLiteral("StaticText1"));
+    VrDigitGroupT1 = makeDisplay("VrDigitGroupT1", group);
+    auto *air = new QLabel(QStringLiteral("Температура окружающего воздуха (°С):"), group);
+    air->setObjectName(QStringLiteral("StaticText2"));
+    VrDigitGroupT2 = makeDisplay("VrDigitGroupT2", group);
+    column->addWidget(surface);
+    column->addWidget(VrDigitGroupT1);
+    column->addWidget(air);
+    column->addWidget(VrDigitGroupT2);
+    monitoringLayout()->addStretch(1);
+}
+
+TFMLX::~TFMLX() = default;
+
+void TFMLX::fillIdentification(const std::uint8_t *rx, int rxCount)
+{
+    StaticTextKt->setText(FormatGeneral(word(rx, rxCount, 7) * 0.01));
+}
+
+void TFMLX::frameTestRequest(RequestLayer &frames, std::uint8_t address)
+{
+    frames.SendReadHoldingRegisters(address, 0x0000, 2);
+}
+
+void TFMLX::frameAddressWrite(RequestLayer &frames, std::uint8_t, int newAddress)
+{
+    // The sensor takes its new address through bus address 0, whatever its address now.
+    frames.SendWriteSingleRegister(0, RegAddress, static_cast<std::uint16_t>(newAddress));
+}
+
+void TFMLX::decodeMonitoring(const std::uint8_t *rx, int rxCount)
+{
+    VrDigitGroupT1->setValue(word(rx, rxCount, 3) * 0.01);
+    VrDigitGroupT2->setValue(word(rx, rxCount, 5) * 0.01);
+}
+
+QStringList TFMLX::configurationLines() const
+{
+    return {LabelVer->text() + StaticTextVer->text(), LabelAddr->text() + StaticTextAddr->text(),
+            LabelBaud->text() + StaticTextBaud->text()};
+}
+
+void TFMLX::setTestControlsEnabled(bool enabled)
+{
+    for (QWidget *w : std::initializer_list<QWidget *>{BitBtnAddr, BitBtnKt, RxSpinEditAddr, RxSpinEditKt,
+                                                       RxSpinEditCount, RxSpinEditTimeOut})
+        w->setEnabled(enabled);
+}
+
+void TFMLX::resetIdleLook()
+{
+    VrDigitGroupT1->setValue(0);
+    VrDigitGroupT2->setValue(0);
+}
+
+void TFMLX::BitBtnKtClick()
+{
+    if (!ensurePortOpen())
+        return;
+    const int current = hundredths(StaticTextKt->text().replace(QLocale().decimalPoint(), QStringLiteral(".")).toDouble());
+    const int wanted = hundredths(RxSpinEditKt->Value());
+    if (current == wanted)
+        return;
+    if (!askYesNo(this, QStringLiteral("Вы действительно хотите изменить коэффициент теплоизлучения (для черненной "
+                                       "медной шины: Kt=0,80)?")))
+        return;
+    RequestLayer &frames = m_host.frames();
+    frames.ResetRx();
+    frames.ResetTx();
+    frames.SendWriteSingleRegister(currentAddress(), RegEmissivity, static_cast<std::uint16_t>(wanted));
+    exchange(profile().configWaitMs);
+    if (isClosing())
+        return;
+    if (frames.RxCount < 4) {
+        showError(this, QStringLiteral("Устройство не отвечает на запросы:\r1. Проверьте питание и схему подключения "
+                                       "устройства;\r2. Перезапустите программу."));
+    } else if (!frames.CheckResponseCrc()) {
+        showWarning(this, QStringLiteral("Произошла ошибка CRC!\rНовое значение коэффициента теплоизлучения не "
+                                         "записано!"));
+    } else {
+        showInformation(this, QStringLiteral("Новое значение коэффициента теплоизлучения записано успешно!\r"
+                                             "Необходимо перезагрузить датчик температуры по питанию!"));
+        close();
+    }
+}

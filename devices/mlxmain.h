@@ -1,0 +1,41 @@
+#pragma once
+
+#include "devices/devicewindow.h"
+
+class QPushButton;
+class TRxSpinEdit;
+class TVrDigitGroup;
+
+// The infrared temperature sensor window: surface and air temperatures on
+// seven-segment displays, the emissivity coefficient, an address written through
+// bus address 0. The sensor always works at 19200 bit/s: no baud rate change.
+class TFMLX : public TDeviceWindowOf<TFMLX>
+{
+    Q_OBJECT
+public:
+    TFMLX(DeviceHost &host, QWidget *parent);
+    ~TFMLX() override;
+
+    static DeviceProfile makeProfile();
+    // Hundredths of a coefficient as the sensor's register holds them (0.53 -> 53).
+    static int hundredths(double value);
+
+    void BitBtnKtClick();
+
+protected:
+    void fillIdentification(const std::uint8_t *rx, int rxCount) override;
+    void frameTestRequest(RequestLayer &frames, std::uint8_t address) override;
+    void decodeMonitoring(const std::uint8_t *rx, int rxCount) override;
+    void frameAddressWrite(RequestLayer &frames, std::uint8_t current, int newAddress) override;
+    QStringList configurationLines() const override;
+    void setTestControlsEnabled(bool enabled) override;
+    void resetIdleLook() override;
+
+private:
+    QLabel *StaticTextKt;
+    TRxSpinEdit *RxSpinEditKt;
+    QPushButton *BitBtnKt;
+    TVrDigitGroup *VrDigitGroupT1, *VrDigitGroupT2;
+};
+
+extern TFMLX *FMLX;
