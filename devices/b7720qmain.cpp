@@ -16,14 +16,7 @@ DeviceProfile TFB7720Q::makeProfile()
     p.caption = QStringLiteral("Модуль ввода/вывода B-7720Q (8xDi/8Do)");
     p.deviceName = QStringLiteral("B-7720Q");
     p.reportPrefix = QStringLiteral("B7720Q-");
-    p.labelCode = QStringLiteral("Код:");
-    p.labelModel = QStringLiteral("Модель:");
-    p.labelVer = QStringLiteral("Firmware Version:");
-    p.labelAddr = QStringLiteral("Сетевой адрес:");
-    p.labelBaud = QStringLiteral("Скорость обмена:");
-    p.codeLabelName = QStringLiteral("Label1");
-    p.modelLabelName = QStringLiteral("Label2");
-    p.initialCode = p.initialModel = QStringLiteral("нет");
+    p.useModuleLabels();
     p.addressAndBaudEditors = false;
     p.addressAndBaudActions = false;
     p.intervalMin = 30;
@@ -67,10 +60,4 @@ void TFB7720Q::decodeMonitoring(const std::uint8_t *rx, int rxCount)
     const int inputs = rxCount > 3 ? rx[3] : 0;
     for (int k = 0; k < 8; ++k)
         m_inputs[k]->setColorIndex(((inputs >> k) & 1) + 1);
-}
-
-QStringList TFB7720Q::configurationLines() const
-{
-    return {LabelVer->text() + StaticTextVer->text(), LabelAddr->text() + StaticTextAddr->text(),
-            LabelBaud->text() + StaticTextBaud->text()};
 }

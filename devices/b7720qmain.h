@@ -20,7 +20,6 @@ protected:
     void fillIdentification(const std::uint8_t *rx, int rxCount) override;
     void frameTestRequest(RequestLayer &frames, std::uint8_t address) override;
     void decodeMonitoring(const std::uint8_t *rx, int rxCount) override;
-    QStringList configurationLines() const override;
 
 private:
     std::array<TVrBlinkLed *, 8> m_inputs{};

@@ -279,9 +279,12 @@ void TDeviceWindow::resetIdleLook()
 
 QStringList TDeviceWindow::configurationLines() const
 {
-    return {LabelCode->text() + StaticTextCode->text(), LabelModel->text() + StaticTextModel->text(),
-            LabelVer->text() + StaticTextVer->text(), LabelAddr->text() + StaticTextAddr->text(),
-            LabelBaud->text() + StaticTextBaud->text()};
+    QStringList lines;
+    if (m_profile.summaryHasCodeAndModel)
+        lines << LabelCode->text() + StaticTextCode->text() << LabelModel->text() + StaticTextModel->text();
+    lines << LabelVer->text() + StaticTextVer->text() << LabelAddr->text() + StaticTextAddr->text()
+          << LabelBaud->text() + StaticTextBaud->text();
+    return lines;
 }
 
 void TDeviceWindow::TabSheet1Show()

@@ -37,6 +37,10 @@ public:
 // What differs between the device windows that follow the common pattern.
 struct DeviceProfile
 {
+    // The identification captions of the I/O modules and the sensor: no trailing
+    // blanks, labels Label1/Label2, no code or model to show and none in the summary.
+    void useModuleLabels();
+
     QString caption;            // window caption
     QString deviceName;         // "KRV-A" in the summary headers
     QString reportPrefix;       // "KRV-"
@@ -52,6 +56,9 @@ struct DeviceProfile
     QString initialCode = QStringLiteral("??");
     QString initialModel = QStringLiteral("??");
     QString initialVer = QStringLiteral("??,??");
+    bool codeField = true;                // the device has a code to show
+    bool boldLabelsGreyFields = false;    // identification captions bold, their texts grey
+    bool summaryHasCodeAndModel = true;   // the summary lists code and model before the version
     bool addressAndBaudEditors = true; // the editors and buttons exist
     bool addressAndBaudActions = true; // ... and do something
     bool baudEditor = true;            // the baud rate editor and button exist
@@ -114,6 +121,9 @@ protected:
     QWidget *monitoringPage() const { return m_tab2; }
     QVBoxLayout *monitoringLayout() const { return m_monitoringLayout; }
     // A framed read-only value field of the monitoring tab (Tag 1, idle "????????,??").
+    // Bold caption / grey text, as the identification of some windows shows them.
+    static void makeBold(QLabel *label);
+    static void makeGrey(QLabel *field);
     QLabel *addValueField(QGridLayout *grid, int row, const QString &name, const QString &label, const QString &unit);
     QGroupBox *addMonitoringGroup(const QString &heading);
     // A row of extra identification/configuration controls under the baud row.

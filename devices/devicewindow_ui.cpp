@@ -57,6 +57,31 @@ TRxSpinEdit *makeEditor(const QString &name, double min, double max, double step
 }
 } // namespace
 
+void DeviceProfile::useModuleLabels()
+{
+    labelCode = QStringLiteral("Код:");
+    labelModel = QStringLiteral("Модель:");
+    labelVer = QStringLiteral("Firmware Version:");
+    labelAddr = QStringLiteral("Сетевой адрес:");
+    labelBaud = QStringLiteral("Скорость обмена:");
+    codeLabelName = QStringLiteral("Label1");
+    modelLabelName = QStringLiteral("Label2");
+    initialCode = initialModel = QStringLiteral("нет");
+    summaryHasCodeAndModel = false;
+}
+
+void TDeviceWindow::makeBold(QLabel *label)
+{
+    QFont bold = label->font();
+    bold.setBold(true);
+    label->setFont(bold);
+}
+
+void TDeviceWindow::makeGrey(QLabel *field)
+{
+    field->setStyleSheet(QStringLiteral("color: grey;"));
+}
+
 TDeviceWindow::TDeviceWindow(DeviceHost &host, const DeviceProfile &profile, QWidget *parent)
     : QDialog(parent), m_host(host), m_profile(profile)
 {
@@ -131,6 +156,16 @@ void TDeviceWindow::buildFirstTab()
     for (int i = 0; i < rows.size(); ++i) {
         m_configGrid->addWidget(rows[i].first, i, 0);
         m_configGrid->addWidget(rows[i].second, i, 1);
+    }
+    if (!m_profile.codeField) {
+        LabelCode->hide();
+        StaticTextCode->hide();
+    }
+    if (m_profile.boldLabelsGreyFields) {
+        for (const auto &row : rows) {
+            makeBold(row.first);
+            makeGrey(row.second);
+        }
     }
     if (m_profile.addressAndBaudEditors) {
         RxSpinEditAddr = makeEditor(QStringLiteral("RxSpinEditAddr"), 1, 247, 1, m_profile.addressDefault, false,

@@ -20,14 +20,8 @@ DeviceProfile TFM7051::makeProfile()
     p.caption = QStringLiteral("Модуль дискретного ввода M-7051D");
     p.deviceName = QStringLiteral("M-7051D");
     p.reportPrefix = QStringLiteral("M7051D-");
-    p.labelCode = QStringLiteral("Код:");
-    p.labelModel = QStringLiteral("Модель:");
-    p.labelVer = QStringLiteral("Firmware Version:");
-    p.labelAddr = QStringLiteral("Сетевой адрес:");
-    p.labelBaud = QStringLiteral("Скорость обмена:");
-    p.codeLabelName = QStringLiteral("Label1");
-    p.modelLabelName = QStringLiteral("Label2");
-    p.initialCode = p.initialModel = QStringLiteral("нет");
+    p.useModuleLabels();
+    p.boldLabelsGreyFields = true;
     p.baudMax = 115200;
     p.intervalMin = 30;
     p.intervalMax = 1000;
@@ -41,14 +35,6 @@ DeviceProfile TFM7051::makeProfile()
 
 TFM7051::TFM7051(DeviceHost &host, QWidget *parent) : TDeviceWindowOf(host, makeProfile(), parent)
 {
-    for (QLabel *label : {LabelCode, LabelModel, LabelVer, LabelAddr, LabelBaud}) {
-        QFont bold = label->font();
-        bold.setBold(true);
-        label->setFont(bold);
-    }
-    for (QLabel *field : {StaticTextCode, StaticTextModel, StaticTextVer, StaticTextAddr, StaticTextBaud})
-        field->setStyleSheet(QStringLiteral("color: grey;"));
-
     QGroupBox *group = addMonitoringGroup(QStringLiteral("Состояния дискретных входов:"));
     group->setObjectName(QStringLiteral("StaticText9"));
     auto *grid = new QGridLayout(group);
@@ -96,10 +82,4 @@ void TFM7051::decodeMonitoring(const std::uint8_t *rx, int rxCount)
     const int inputs = high << 8 | low;
     for (int n = 0; n < 16; ++n)
         m_inputs[n]->setColorIndex(((inputs >> n) & 1) + 1);
-}
-
-QStringList TFM7051::configurationLines() const
-{
-    return {LabelVer->text() + StaticTextVer->text(), LabelAddr->text() + StaticTextAddr->text(),
-            LabelBaud->text() + StaticTextBaud->text()};
 }

@@ -23,7 +23,6 @@ protected:
     void decodeMonitoring(const std::uint8_t *rx, int rxCount) override;
     void frameAddressWrite(RequestLayer &frames, std::uint8_t current, int newAddress) override;
     void frameBaudWrite(RequestLayer &frames, std::uint8_t current, int newBaud) override;
-    QStringList configurationLines() const override;
 
 private:
     std::array<TVrBlinkLed *, 16> m_inputs{};

@@ -45,11 +45,9 @@ DeviceProfile TFMLX::makeProfile()
     p.caption = QStringLiteral("Датчик температуры Ортикс-Т");
     p.deviceName = QStringLiteral("ОРТИКС-Т");
     p.reportPrefix = QStringLiteral("Ortiks_T-");
-    p.labelModel = QStringLiteral("Модель:");
-    p.labelVer = QStringLiteral("Firmware Version:");
-    p.labelAddr = QStringLiteral("Сетевой адрес:");
-    p.labelBaud = QStringLiteral("Скорость обмена:");
-    p.modelLabelName = QStringLiteral("Label2");
+    p.useModuleLabels();
+    p.codeField = false;
+    p.boldLabelsGreyFields = true;
     p.initialModel = QStringLiteral("x90614");
     p.initialVer = QStringLiteral("1,0");
     p.fixedBaudText = QStringLiteral("19200");
@@ -75,28 +73,15 @@ int TFMLX::hundredths(double value)
 
 TFMLX::TFMLX(DeviceHost &host, QWidget *parent) : TDeviceWindowOf(host, makeProfile(), parent)
 {
-    // No device code on this sensor.
-    LabelCode->hide();
-    StaticTextCode->hide();
-    for (QLabel *label : {LabelModel, LabelVer, LabelAddr, LabelBaud}) {
-        QFont bold = label->font();
-        bold.setBold(true);
-        label->setFont(bold);
-    }
-    for (QLabel *field : {StaticTextModel, StaticTextVer, StaticTextAddr, StaticTextBaud})
-        field->setStyleSheet(QStringLiteral("color: grey;"));
-
     QGridLayout *grid = configurationGrid();
     QWidget *panel = grid->parentWidget();
     auto *ktLabel = new QLabel(QStringLiteral("Коэффициент теплоизлучения:"), panel);
     ktLabel->setObjectName(QStringLiteral("Label1"));
-    QFont bold = ktLabel->font();
-    bold.setBold(true);
-    ktLabel->setFont(bold);
+    makeBold(ktLabel);
     StaticTextKt = new QLabel(QStringLiteral("?,??"), panel);
     StaticTextKt->setObjectName(QStringLiteral("StaticTextKt"));
     StaticTextKt->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    StaticTextKt->setStyleSheet(QStringLiteral("color: grey;"));
+    makeGrey(StaticTextKt);
     RxSpinEditKt = new TRxSpinEdit(panel);
     RxSpinEditKt->setObjectName(QStringLiteral("RxSpinEditKt"));
     RxSpinEditKt->setValueType(TRxSpinEdit::vtFloat);
@@ -161,11 +146,6 @@ void TFMLX::decodeMonitoring(const std::uint8_t *rx, int rxCount)
     VrDigitGroupT2->setValue(word(rx, rxCount, 5) * 0.01);
 }
 
-QStringList TFMLX::configurationLines() const
-{
-    return {LabelVer->text() + StaticTextVer->text(), LabelAddr->text() + StaticTextAddr->text(),
-            LabelBaud->text() + StaticTextBaud->text()};
-}
 
 void TFMLX::setTestControlsEnabled(bool enabled)
 {

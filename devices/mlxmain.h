@@ -27,7 +27,6 @@ protected:
     void frameTestRequest(RequestLayer &frames, std::uint8_t address) override;
     void decodeMonitoring(const std::uint8_t *rx, int rxCount) override;
     void frameAddressWrite(RequestLayer &frames, std::uint8_t current, int newAddress) override;
-    QStringList configurationLines() const override;
     void setTestControlsEnabled(bool enabled) override;
     void resetIdleLook() override;
 

@@ -199,12 +199,7 @@ private slots:
         TFM7051 window(*m_host, nullptr);
         m_host->comm.Open();
         window.show();
-        QList<QByteArray> requests;
-        connect(&m_host->bus, &sim::Bus::frameLogged, this,
-                [&](qint64, sim::Direction d, const QByteArray &bytes, const QString &) {
-                    if (d == sim::Direction::Request)
-                        requests << bytes;
-                });
+        const QList<QByteArray> &requests = m_host->requestsFromNow();
         child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditAddr"))->setValue(9);
         m_dialogs->answerQuestion(true);
         window.BitBtnAddrClick();
@@ -251,12 +246,7 @@ private slots:
         }
 
         // Address 5 -> 7 through bus address 0, without a question.
-        QList<QByteArray> requests;
-        connect(&m_host->bus, &sim::Bus::frameLogged, this,
-                [&](qint64, sim::Direction d, const QByteArray &bytes, const QString &) {
-                    if (d == sim::Direction::Request)
-                        requests << bytes;
-                });
+        const QList<QByteArray> &requests = m_host->requestsFromNow();
         child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditAddr"))->setValue(7);
         window.BitBtnAddrClick();
         QVERIFY(requests.value(0).startsWith(QByteArray::fromHex("000600000007")));

@@ -45,6 +45,21 @@ public:
         return QTest::qWaitFor([&] { return m_frames->RxCount >= bytes; }, timeoutMs);
     }
 
+    // Every request heard on the bus from now on, in order.
+    const QList<QByteArray> &requestsFromNow()
+    {
+        m_requests.clear();
+        if (!m_recording) {
+            m_recording = true;
+            QObject::connect(&bus, &sim::Bus::frameLogged,
+                             [this](qint64, sim::Direction d, const QByteArray &bytes, const QString &) {
+                                 if (d == sim::Direction::Request)
+                                     m_requests << bytes;
+                             });
+        }
+        return m_requests;
+    }
+
     // One sending tick of a device window's test, the wait for `answerBytes`, one evaluating tick.
     void exchange(TDeviceWindow &window, int answerBytes)
     {
@@ -56,6 +71,11 @@ public:
     sim::Bus bus;
     TVaComm comm;
     std::unique_ptr<RequestLayer> m_frames = std::make_unique<RequestLayer>();
+
     QString address = QStringLiteral("1");
     QString baud = QStringLiteral("19200");
+
+private:
+    QList<QByteArray> m_requests;
+    bool m_recording = false;
 };
