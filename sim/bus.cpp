@@ -251,6 +251,7 @@ std::optional<Transmission> Bus::respond(const QByteArray &frame, qint64 nowMs)
         // The same number of draws for every answer keeps a seeded run repeatable.
         const double u[5] = {draw(), draw(), draw(), draw(), draw()};
         bool drop = false, corrupt = false, noise = false, late = false, split = false;
+        bool shorten = false, lengthen = false, refuse = false;
         if (!d->script.empty()) {
             const Action a = d->script.front();
             d->script.pop_front();
@@ -259,6 +260,9 @@ std::optional<Transmission> Bus::respond(const QByteArray &frame, qint64 nowMs)
             noise = a == Action::Noise;
             late = a == Action::Late;
             split = a == Action::Split;
+            shorten = a == Action::Short;
+            lengthen = a == Action::Long;
+            refuse = a == Action::Refuse;
         } else {
             drop = u[0] < d->faults.drop;
             corrupt = u[1] < d->faults.corrupt;
@@ -266,21 +270,33 @@ std::optional<Transmission> Bus::respond(const QByteArray &frame, qint64 nowMs)
             late = u[3] < d->faults.late;
             split = u[4] < d->faults.split;
         }
-        const QString meaning = d->describe(*answer, true);
+        QByteArray body = *answer;
+        if (refuse)
+            body = modbus::exceptionAnswer(static_cast<std::uint8_t>(body.at(0)), static_cast<std::uint8_t>(frame.at(1)),
+                                           d->faults.exceptionCode);
+        const QString meaning = d->describe(body, true);
         if (drop) {
             ++m_counters.dropped;
-            log(nowUs(), Direction::Note, modbus::withCrc(*answer), QStringLiteral("dropped, not sent: ") + meaning);
+            log(nowUs(), Direction::Note, modbus::withCrc(body), QStringLiteral("dropped, not sent: ") + meaning);
             continue;
         }
 
         Transmission t;
-        t.bytes = modbus::withCrc(*answer);
+        t.bytes = modbus::withCrc(body);
         t.delayUs = m_thinkUs;
         QStringList tags;
         if (corrupt) {
             ++m_counters.corrupted;
             t.bytes[t.bytes.size() - 1] = static_cast<char>(t.bytes.at(t.bytes.size() - 1) ^ 0x5A);
             tags << QStringLiteral("CRC corrupted");
+        }
+        if (shorten) {
+            t.bytes.chop(1);
+            tags << QStringLiteral("last byte lost");
+        }
+        if (lengthen) {
+            t.bytes.append(static_cast<char>(m_rng() & 0xFF));
+            tags << QStringLiteral("stray byte after");
         }
         if (noise) {
             ++m_counters.noise;

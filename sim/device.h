@@ -20,6 +20,7 @@ struct Faults
     int lateMs = 500;
     double split = 0;     // answer sent in several chunks with short gaps
     double busy = 0;      // meter only: a "busy" status answer instead of the real one
+    std::uint8_t exceptionCode = 4; // of a refused request (Action::Refuse): 4 = device failure
 };
 
 // A one-shot fault for the next answer of a device, taken before the random ones:
@@ -31,6 +32,9 @@ enum class Action {
     Noise,   // a stray byte precedes the answer
     Late,    // the answer goes out only after faults.lateMs
     Split,   // the answer arrives in several chunks with pauses
+    Short,   // the answer loses its last byte on the line
+    Long,    // a stray byte follows the answer
+    Refuse,  // a Modbus exception answer (faults.exceptionCode) replaces the answer
 };
 
 // One simulated field device: a pure request-to-answer core. The bus finds frame

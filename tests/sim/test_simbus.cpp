@@ -229,8 +229,9 @@ private slots:
         Bus bus;
         KrvDevice *d = addKrv(bus);
         d->faults.drop = 1.0; // the random faults apply once the script is used up
-        d->script = {Action::Drop, Action::Drop, Action::Answer, Action::Noise, Action::Corrupt, Action::Late,
-                     Action::Split};
+        d->script = {Action::Drop,  Action::Drop,  Action::Answer, Action::Noise, Action::Corrupt,
+                     Action::Late,  Action::Split, Action::Short,  Action::Long,  Action::Refuse};
+        d->faults.exceptionCode = 2;
         QVERIFY(!bus.respond(KrvProbe, 0));
         QVERIFY(!bus.respond(KrvProbe, 0));
         QCOMPARE(bus.respond(KrvProbe, 0)->bytes, KrvProbeAnswer);
@@ -244,6 +245,11 @@ private slots:
         const auto split = bus.respond(KrvProbe, 0);
         QVERIFY(!split->pauses.isEmpty());
         QCOMPARE(split->bytes, KrvProbeAnswer);
+        QCOMPARE(bus.respond(KrvProbe, 0)->bytes, KrvProbeAnswer.chopped(1));
+        const auto extended = bus.respond(KrvProbe, 0);
+        QCOMPARE(extended->bytes.size(), KrvProbeAnswer.size() + 1);
+        QCOMPARE(extended->bytes.left(KrvProbeAnswer.size()), KrvProbeAnswer);
+        QCOMPARE(bus.respond(KrvProbe, 0)->bytes, modbus::withCrc(QByteArray::fromHex("018402")));
         QVERIFY(d->script.empty());
         QVERIFY(!bus.respond(KrvProbe, 0));
     }
