@@ -1,5 +1,6 @@
 #include "bus/crc16.h"
 #include "bus/delayms.h"
+#include "bus/modbusexception.h"
 #include "bus/requestlayer.h"
 
 #include <QElapsedTimer>
@@ -183,6 +184,43 @@ private slots:
         layer->ResetRx();
         layer->VaComm1RxBuf(hex("FFFF"));
         QVERIFY(layer->CheckResponseCrc());
+    }
+
+    // Only a 5-byte answer with bit 7 of the function code and a correct CRC is a refusal.
+    void exceptionAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("crcIntact");
+        QTest::addColumn<int>("code");
+        QTest::newRow("illegal data address") << hex("018602") << true << 2;
+        QTest::newRow("device failure, function 70") << hex("05C604") << true << 4;
+        QTest::newRow("bad crc") << hex("018602") << false << -1;
+        QTest::newRow("echo of a write") << hex("01060121 0004") << true << -1;
+        QTest::newRow("bit 7 but too long") << hex("01860200") << true << -1;
+    }
+    void exceptionAnswers()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(bool, crcIntact);
+        QFETCH(int, code);
+        const std::uint16_t crc = referenceCrc(body);
+        QByteArray frame = body;
+        frame.append(char(crc & 0xFF)).append(char(crc >> 8));
+        if (!crcIntact)
+            frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 1);
+        const auto found = ModbusExceptionCode(reinterpret_cast<const std::uint8_t *>(frame.constData()),
+                                               int(frame.size()));
+        QCOMPARE(found ? int(*found) : -1, code);
+    }
+
+    void exceptionCodesInWords()
+    {
+        QCOMPARE(ModbusExceptionText(1), QStringLiteral("01 (недопустимая функция)"));
+        QCOMPARE(ModbusExceptionText(4), QStringLiteral("04 (отказ устройства)"));
+        QCOMPARE(ModbusExceptionText(0x0B), QStringLiteral("0B"));
+        QCOMPARE(RefusalMessage(3, QStringLiteral("Новый сетевой адрес не записан!")),
+                 QStringLiteral("Устройство отклонило запрос!\rКод исключения: 03 (недопустимое значение "
+                                "данных)\rНовый сетевой адрес не записан!"));
     }
 
     void receiveBufferNeverOverflows()
