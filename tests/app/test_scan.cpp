@@ -1,4 +1,5 @@
-#include "app/scan.h"
+#include "bus/requestlayer.h"
+#include "devices/devicekinds.h"
 
 #include <QtTest>
 
