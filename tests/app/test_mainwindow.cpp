@@ -6,6 +6,7 @@
 #include "sim/modules.h"
 #include "sim/thermal.h"
 #include "sim/relays.h"
+#include "support/fakelink.h"
 #include "support/simrig.h"
 #include "support/testfixture.h"
 #include "widgets/radiogroup.h"
@@ -306,6 +307,43 @@ private slots:
         QVERIFY(!main().VaComm1->Active());
         QVERIFY(main().DeviceGroup->isEnabled());
         QVERIFY(!main().Timer1->isActive());
+    }
+
+    // A lasting fault: the output buffer stays full. One box, with the search already over.
+    void faultInASearchStepGivesOneBox()
+    {
+        FakeLinkFactory links;
+        links.prepare = [](FakeLink &link) { link.pending = 5000; };
+        main().VaComm1->setLinkFactory(links.factory());
+        bool stoppedFirst = false;
+        m_dialogs->onShown = [&](const ScriptedDialogs::Shown &) {
+            stoppedFirst = !main().Timer1->isActive() && !main().VaComm1->Active();
+        };
+        m_dialogs->expectError(QStringLiteral("Output buffer is full. Please check comm status."));
+        main().BitBtnKRVClick(TagKRV);
+        QTRY_COMPARE(m_dialogs->texts("error").size(), 1);
+        QVERIFY(stoppedFirst);
+        QVERIFY(main().DeviceGroup->isEnabled());
+    }
+
+    void lostAdapterEndsTheSearchWithOneMessage()
+    {
+        setRange(1, 50);
+        main().BitBtnKRVClick(TagKRV);
+        QTRY_COMPARE(main().StaticTextMsg->text(), QStringLiteral("не отвечает"));
+        m_dialogs->expectError(QStringLiteral("Связь с портом /dev/ttyUSB0 потеряна: адаптер отключен или порт закрыт.\r"
+                                              "Поиск устройств остановлен. Проверьте подключение и повторите поиск."));
+        m_bus->unplug();
+        QTRY_COMPARE(m_dialogs->texts("error").size(), 1);
+        QVERIFY(!main().VaComm1->Active());
+        QVERIFY(!main().Timer1->isActive());
+        QVERIFY(main().DeviceGroup->isEnabled());
+        QCOMPARE(main().StaticTextMsg->text(), QString());
+        // The adapter is back: the next search runs.
+        main().BitBtnKRVClick(TagKRV);
+        QVERIFY(main().VaComm1->Active());
+        QTRY_COMPARE(main().StaticTextMsg->text(), QStringLiteral("не отвечает"));
+        main().Action1Execute();
     }
 
     void portMappingFromTheSettingsFile()

@@ -7,6 +7,7 @@
 #include "sim/modules.h"
 #include "sim/relays.h"
 #include "sim/thermal.h"
+#include "support/fakelink.h"
 #include "support/simrig.h"
 #include "support/testfixture.h"
 #include "widgets/rxspinedit.h"
@@ -320,6 +321,28 @@ private slots:
                  QStringLiteral("Новое значение коэффициента теплоизлучения записано успешно!\rНеобходимо "
                                 "перезагрузить датчик температуры по питанию!"));
         QVERIFY(!window.isVisible());
+    }
+
+    // A lasting fault in the test ticks (the output buffer stays full): the test
+    // stops with its summary, and one box shows the error.
+    void faultInATestTickStopsTheTestWithOneBox()
+    {
+        FakeLinkFactory links;
+        links.prepare = [](FakeLink &link) { link.pending = 5000; };
+        m_host->comm.setLinkFactory(links.factory());
+        TFB7720Q window(*m_host, nullptr);
+        showOnOpenPort(window);
+        bool stoppedFirst = false;
+        m_dialogs->onShown = [&](const ScriptedDialogs::Shown &) {
+            stoppedFirst = !child<QTimer>(&window, QStringLiteral("TimerTest"))->isActive();
+        };
+        child<QTimer>(&window, QStringLiteral("TimerTest"))->start();
+        m_dialogs->expectError(QStringLiteral("Output buffer is full. Please check comm status."));
+        QTRY_COMPARE(m_dialogs->texts("error").size(), 1);
+        QVERIFY(stoppedFirst);
+        QVERIFY(window.journalLines().contains(QStringLiteral("[ДИАГНОСТИКА B-7720Q]")));
+        QVERIFY(child<QPushButton>(&window, QStringLiteral("BitBtnStart"))->isEnabled());
+        m_dialogs->onShown = nullptr;
     }
 
     void countersAreKeptPerWindowType()
