@@ -63,6 +63,10 @@ bool QSerialPortLink::open(const LineSettings &settings)
     // Ptys and some adapters have no modem lines; the converter switches direction by itself.
     m_port.setDataTerminalReady(false);
     m_port.setRequestToSend(false);
+    // A terminal keeps what arrived while nobody had it open (a late answer to the
+    // last request of a window closed mid-test); a new search must not take it
+    // for the answer to its first probe.
+    m_port.clear(QSerialPort::Input);
     m_port.clearError();
     return true;
 }
