@@ -1,7 +1,5 @@
 #include "set4tm_support.h"
 
-#include "sim/meter/set4tm_codec.h"
-
 #include <QtTest>
 
 using namespace set4tmtest;
