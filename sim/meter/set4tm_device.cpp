@@ -4,6 +4,7 @@
 #include "sim/live.h"
 #include "sim/meter/set4tm_describe.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace sim {
@@ -48,7 +49,16 @@ QDateTime Set4tmDevice::clockAt(qint64 nowMs) const
 {
     if (!m_clockSet)
         return naiveLocalNow();
-    return m_clockBase.addMSecs(nowMs - m_clockBaseMs);
+    return m_clockBase.addMSecs((nowMs - m_clockBaseMs) * 60000 / m_minuteMs);
+}
+
+void Set4tmDevice::setMinuteMs(qint64 ms)
+{
+    if (m_clockSet) { // the meter time reached so far stays; only the pace changes
+        m_clockBase = clockAt(m_lastUpdateMs);
+        m_clockBaseMs = m_lastUpdateMs;
+    }
+    m_minuteMs = std::max<qint64>(ms, 1);
 }
 
 void Set4tmDevice::setClock(const QDateTime &meterTime, qint64 nowMs)

@@ -44,6 +44,8 @@ bool Set4tmDevice::setOption(const QString &key, const QString &value)
         profile.minutes = n;
         if (profile.sliceStart.isValid()) // otherwise the first request starts the period
             profile.restart(profile.sliceStart);
+    } else if (key == QLatin1String("minutems") && toInt(value, 1, 60000, n)) {
+        setMinuteMs(n);
     } else if (key == QLatin1String("rating") && (value == QLatin1String("57") || value == QLatin1String("230"))) {
         setRating(value == QLatin1String("57") ? Set4tmRating::Nominal57V : Set4tmRating::Nominal230V);
     } else if (key == QLatin1String("current") && toReal(value, 0, 100, x)) {
