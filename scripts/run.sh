@@ -17,8 +17,9 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-# The simulator prints its device path once it is ready to answer.
-coproc SIM { exec "$bin/orvek-sim" --link "$link" 2>"$demo/bus-monitor.log"; }
+# The simulator prints its device path once it is ready to answer. A meter minute
+# lasts a second, so a test shows a 30-minute power profile record within a minute.
+coproc SIM { exec "$bin/orvek-sim" --link "$link" --meter-minute 1000 2>"$demo/bus-monitor.log"; }
 sim_pid=$SIM_PID
 read -r -t 10 slave <&"${SIM[0]}" || { echo "orvek-sim did not start; see $demo/bus-monitor.log" >&2; exit 1; }
 echo "Simulated bus on $slave (link $link); bus monitor: $demo/bus-monitor.log"

@@ -1,24 +1,20 @@
 #include "sim/meter/set4tm_device.h"
 
+#include "meter/set4tmanswers.h"
 #include "sim/live.h"
-#include "sim/meter/set4tm_codec.h"
+#include "sim/meter/set4tm_describe.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace sim {
 
-using namespace set4tm;
+using namespace ::set4tm;
 
 namespace {
 std::uint8_t byteAt(const QByteArray &bytes, int index)
 {
     return static_cast<std::uint8_t>(bytes.at(index));
-}
-
-void appendBig(QByteArray &bytes, std::uint32_t value, int width)
-{
-    for (int shift = (width - 1) * 8; shift >= 0; shift -= 8)
-        bytes.append(static_cast<char>((value >> shift) & 0xFF));
 }
 
 QDateTime naiveLocalNow()
@@ -53,7 +49,16 @@ QDateTime Set4tmDevice::clockAt(qint64 nowMs) const
 {
     if (!m_clockSet)
         return naiveLocalNow();
-    return m_clockBase.addMSecs(nowMs - m_clockBaseMs);
+    return m_clockBase.addMSecs((nowMs - m_clockBaseMs) * 60000 / m_minuteMs);
+}
+
+void Set4tmDevice::setMinuteMs(qint64 ms)
+{
+    if (m_clockSet) { // the meter time reached so far stays; only the pace changes
+        m_clockBase = clockAt(m_lastUpdateMs);
+        m_clockBaseMs = m_lastUpdateMs;
+    }
+    m_minuteMs = std::max<qint64>(ms, 1);
 }
 
 void Set4tmDevice::setClock(const QDateTime &meterTime, qint64 nowMs)
@@ -67,7 +72,7 @@ void Set4tmDevice::setClock(const QDateTime &meterTime, qint64 nowMs)
 
 QString Set4tmDevice::describe(const QByteArray &frame, bool isAnswer) const
 {
-    return set4tm::describe(frame, isAnswer);
+    return describeSet4tmFrame(frame, isAnswer);
 }
 
 void Set4tmDevice::powerCycle()
@@ -180,9 +185,9 @@ QByteArray Set4tmDevice::write(const QByteArray &request, qint64 nowMs)
     case WriteMode:
         if (size != 1)
             return status(InvalidRequest);
-        if (v8 == 0x02 || v8 == 0x03)
-            markIncompleteSlices = v8 == 0x02;
-        else if (v8 == 0x07)
+        if (v8 == AllowIncompleteSlices || v8 == ForbidIncompleteSlices)
+            markIncompleteSlices = v8 == AllowIncompleteSlices;
+        else if (v8 == ForbidAutoClose)
             autoCloseForbidden = true;
         else
             return status(InvalidRequest);
@@ -207,7 +212,7 @@ QByteArray Set4tmDevice::write(const QByteArray &request, qint64 nowMs)
         if (!clock)
             return status(InvalidRequest);
         setClock(clock->time, nowMs);
-        winterTime = clock->winterTime;
+        winterTime = clock->season == Season::Winter;
         return status(Ok);
     }
     default:
@@ -225,30 +230,14 @@ QByteArray Set4tmDevice::readParameter(const QByteArray &request, qint64 nowMs)
         return request.size() == 4 ? readAuxiliary(byteAt(request, 3)) : status(InvalidRequest);
     if (request.size() != 3)
         return status(InvalidRequest);
-    QByteArray payload;
     switch (param) {
-    case ReadRatios:
-        appendBig(payload, voltageRatio, 2);
-        appendBig(payload, currentRatio, 2);
-        payload.append(6, '\0');
-        break;
-    case ReadProfilePointer:
-        payload = profileStamp(profile.sliceStart);
-        appendBig(payload, profile.pointer, 2);
-        break;
-    case ReadNetworkAddress:
-        payload.append('\0').append(static_cast<char>(address()));
-        break;
-    case ReadIntegrationTime:
-        payload.append('\0').append(static_cast<char>(profile.minutes));
-        break;
-    case ReadModeFlags:
-        payload.append('\0').append(markIncompleteSlices ? '\x02' : '\0');
-        break;
-    default:
-        return status(InvalidRequest);
+    case ReadRatios: return data(ratiosPayload({voltageRatio, currentRatio}));
+    case ReadProfilePointer: return data(profilePointerPayload(profile.sliceStart, profile.pointer));
+    case ReadNetworkAddress: return data(parameterPayload(address()));
+    case ReadIntegrationTime: return data(parameterPayload(static_cast<std::uint8_t>(profile.minutes)));
+    case ReadModeFlags: return data(modeFlagsPayload(markIncompleteSlices));
+    default: return status(InvalidRequest);
     }
-    return data(payload);
 }
 
 QByteArray Set4tmDevice::readEnergy(const QByteArray &request)
@@ -258,15 +247,12 @@ QByteArray Set4tmDevice::readEnergy(const QByteArray &request)
     const std::uint8_t array = byteAt(request, 2);
     if (array != SinceReset && array != PreviousDay)
         return status(InvalidRequest);
-    QByteArray payload;
-    for (std::uint32_t count : array == SinceReset ? energy : previousDayEnergy)
-        appendBig(payload, count, 4);
-    return data(payload);
+    return data(energyPayload(array == SinceReset ? energy : previousDayEnergy));
 }
 
 QByteArray Set4tmDevice::readMemory(const QByteArray &request)
 {
-    if (request.size() != 6 || byteAt(request, 2) != 0x03)
+    if (request.size() != 6 || byteAt(request, 2) != ProfileMemory)
         return status(InvalidRequest);
     const int count = byteAt(request, 5);
     if (count < 1 || count > 16)
@@ -287,7 +273,7 @@ QByteArray Set4tmDevice::readAuxiliary(std::uint8_t selector)
     case ReactivePower: value = aux.reactivePower; break;
     default: return status(InvalidRequest);
     }
-    return data(auxWord(selector, value));
+    return data(auxWord(static_cast<AuxSelector>(selector), value));
 }
 
 void Set4tmDevice::advanceTo(qint64 nowMs)

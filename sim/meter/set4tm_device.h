@@ -38,8 +38,8 @@ public:
     // Keys: live (0/1), exceptions (0/1: 0 leaves request codes the meter does not
     // know unanswered, to share a bus with Modbus slaves), password (up to 6 characters), idle (ms before the channel
     // closes), baud (9600/19200, active at once), address, ku, ki, minutes
-    // (integration time), rating (57 or 230), current (A per phase), cos (0..1),
-    // export (0/1).
+    // (integration time), minutems (bus ms per meter minute, 1..60000), rating (57
+    // or 230), current (A per phase), cos (0..1), export (0/1).
     bool setOption(const QString &key, const QString &value) override;
 
     // Access. The six password bytes of the open-channel request are compared with
@@ -73,6 +73,12 @@ public:
     // The meter clock is naive local time (kept with Qt::UTC so no daylight rule
     // applies). Until it is set it starts from the PC's local time at the first request.
     QDateTime clockAt(qint64 nowMs) const;
+    // How many bus milliseconds a meter minute lasts (60000 by default). A shorter
+    // minute makes the clock, the integration periods and the energy run faster,
+    // so a demonstration sees power profile records within a minute; the channel's
+    // idle time and the moving values keep to the bus clock.
+    void setMinuteMs(qint64 ms);
+    qint64 minuteMs() const { return m_minuteMs; }
     // Sets the clock and starts the profile period it lies in.
     void setClock(const QDateTime &meterTime, qint64 nowMs);
 
@@ -95,6 +101,7 @@ private:
 
     std::uint32_t m_busyDraws = 0;
     bool m_clockSet = false;
+    qint64 m_minuteMs = 60000;
     QDateTime m_clockBase;
     qint64 m_clockBaseMs = 0;
     qint64 m_lastUpdateMs = 0;

@@ -1,4 +1,3 @@
-#include "sim/meter/set4tm_codec.h"
 #include "sim/meter/set4tm_device.h"
 
 namespace sim {
@@ -41,10 +40,12 @@ bool Set4tmDevice::setOption(const QString &key, const QString &value)
         setAddress(static_cast<std::uint8_t>(n));
     } else if ((key == QLatin1String("ku") || key == QLatin1String("ki")) && toInt(value, 1, 0xFFFF, n)) {
         (key == QLatin1String("ku") ? voltageRatio : currentRatio) = static_cast<std::uint16_t>(n);
-    } else if (key == QLatin1String("minutes") && toInt(value, 1, 60, n) && set4tm::isValidIntegrationTime(n)) {
+    } else if (key == QLatin1String("minutes") && toInt(value, 1, 60, n) && isValidIntegrationTime(n)) {
         profile.minutes = n;
         if (profile.sliceStart.isValid()) // otherwise the first request starts the period
             profile.restart(profile.sliceStart);
+    } else if (key == QLatin1String("minutems") && toInt(value, 1, 60000, n)) {
+        setMinuteMs(n);
     } else if (key == QLatin1String("rating") && (value == QLatin1String("57") || value == QLatin1String("230"))) {
         setRating(value == QLatin1String("57") ? Set4tmRating::Nominal57V : Set4tmRating::Nominal230V);
     } else if (key == QLatin1String("current") && toReal(value, 0, 100, x)) {

@@ -1,8 +1,15 @@
 #include "sim/meter/set4tm_profile.h"
 
+#include "meter/set4tmanswers.h"
+
 #include <algorithm>
 
 namespace sim {
+
+bool isValidIntegrationTime(int minutes)
+{
+    return minutes >= 1 && minutes <= 60 && 60 % minutes == 0;
+}
 
 Set4tmProfile::Set4tmProfile() : memory(MemorySize, '\0') {}
 
@@ -37,11 +44,12 @@ void Set4tmProfile::closeSlice()
 
 void Set4tmProfile::writeRecord(std::uint16_t address, const std::array<std::uint32_t, 4> &counts)
 {
-    for (int i = 0; i < 4; ++i) {
-        const std::uint32_t value = std::min<std::uint32_t>(counts[static_cast<size_t>(i)], 0xFFFFu);
-        memory[(address + 2 * i) % MemorySize] = static_cast<char>(value >> 8);
-        memory[(address + 2 * i + 1) % MemorySize] = static_cast<char>(value & 0xFF);
-    }
+    set4tm::ProfileRecord record{};
+    for (size_t i = 0; i < record.size(); ++i)
+        record[i] = static_cast<std::uint16_t>(std::min<std::uint32_t>(counts[i], 0xFFFFu));
+    const QByteArray bytes = set4tm::profileRecordPayload(record);
+    for (int i = 0; i < RecordSize; ++i)
+        memory[(address + i) % MemorySize] = bytes[i];
 }
 
 QByteArray Set4tmProfile::read(std::uint16_t address, int count) const

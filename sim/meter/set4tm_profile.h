@@ -1,5 +1,7 @@
 #pragma once
 
+#include "meter/set4tmprotocol.h"
+
 #include <QByteArray>
 #include <QDateTime>
 
@@ -7,6 +9,10 @@
 #include <cstdint>
 
 namespace sim {
+
+// Integration times (minutes) the meter accepts: the divisors of an hour, so that
+// every slice boundary falls on the hour and midnight is always a boundary.
+bool isValidIntegrationTime(int minutes);
 
 // Power profile memory of the simulated meter. One 8-byte record per integration
 // period holds the P+, P-, Q+ and Q- counts of that period (16 bits each, high
@@ -18,7 +24,7 @@ namespace sim {
 class Set4tmProfile
 {
 public:
-    static constexpr int RecordSize = 8;
+    static constexpr int RecordSize = set4tm::ProfileRecordSize;
     static constexpr int MemorySize = 0x10000;
     static constexpr int RecordCount = MemorySize / RecordSize;
 

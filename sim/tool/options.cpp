@@ -119,7 +119,9 @@ bool configureBus(const QStringList &rawArguments, sim::Bus &bus, ToolOptions &o
     const QCommandLineOption freeze(QStringLiteral("freeze"));
     const QCommandLineOption exceptions(QStringLiteral("exceptions"), {}, QStringLiteral("on|off"));
     const QCommandLineOption anyBaud(QStringLiteral("any-baud"));
-    parser.addOptions({help, device, fault, seed, baud, link, quiet, think, fifo, freeze, exceptions, anyBaud});
+    const QCommandLineOption meterMinute(QStringLiteral("meter-minute"), {}, QStringLiteral("ms"));
+    parser.addOptions({help, device, fault, seed, baud, link, quiet, think, fifo, freeze, exceptions, anyBaud,
+                       meterMinute});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -179,6 +181,9 @@ bool configureBus(const QStringList &rawArguments, sim::Bus &bus, ToolOptions &o
             d->exceptions = false;
             // Every device of the default bus works at 19200 bit/s, the configurator's default.
             d->setOption(QStringLiteral("baud"), QStringLiteral("19200"));
+            // The meter takes the password the meter window proposes, so the demo needs no typing.
+            if (kind == QLatin1String("set4tm"))
+                d->setOption(QStringLiteral("password"), QStringLiteral("649283"));
         }
     }
     for (const QString &definition : definitions) {
@@ -195,6 +200,22 @@ bool configureBus(const QStringList &rawArguments, sim::Bus &bus, ToolOptions &o
         }
         for (sim::Device *d : bus.devices())
             d->exceptions = on;
+    }
+    if (parser.isSet(meterMinute)) {
+        bool anyMeter = false;
+        for (sim::Device *d : bus.devices()) {
+            if (QLatin1String(d->kind()) != QLatin1String("set4tm"))
+                continue;
+            anyMeter = true;
+            if (!d->setOption(QStringLiteral("minutems"), parser.value(meterMinute))) {
+                *error = QStringLiteral("--meter-minute wants milliseconds (1..60000)");
+                return false;
+            }
+        }
+        if (!anyMeter) {
+            *error = QStringLiteral("--meter-minute: no SET-4TM meter on the bus");
+            return false;
+        }
     }
     if (parser.isSet(freeze)) {
         for (sim::Device *d : bus.devices())
@@ -242,12 +263,18 @@ Options:
           b7720q      inputs, outputs (8 bits each)
           sensor      surface, air (0.01 degC), kt (x100)
           controller  config (bits 0-2 sensor groups, bit 3 variant)
-          set4tm      see the meter's own settings
+          set4tm      password (up to 6 characters, default 000000),
+                      idle (ms without a request before the channel closes),
+                      baud=9600|19200, ku, ki (transformer ratios), minutes
+                      (integration time, a divisor of 60), minutems (see
+                      --meter-minute), rating=57|230, current (A per phase),
+                      cos (0..1), export=0|1
         Without any --device the default bus is served: krv:1, zdlt:2,
         b7720q:3, m7051:4, sensor:5, controller:6, set4tm:7, all at 19200
-        bit/s, each ignoring
-        requests it does not serve, so that a scan from address 1 finds every
-        kind (the meter also answers address 0).
+        bit/s, each ignoring requests it does not serve, so that a scan from
+        address 1 finds every kind (the meter also answers address 0). The
+        meter there takes the password 649283, the one the meter window
+        proposes.
   --fault [ADDR:]KEY=VALUE
         Fault injection for every device, or the one at ADDR. KEYs:
           drop=P      the answer is lost (the device still acted)
@@ -266,6 +293,10 @@ Options:
                       set on the terminal is used (19200 until it sets one).
   --any-baud          Devices answer at any line rate. Without it a device
                       whose own rate differs from the line's stays silent.
+  --meter-minute MS   A minute of every SET-4TM meter's clock lasts MS ms
+                      (1..60000, default 60000): its integration periods and
+                      energy run faster, so that with --meter-minute 1000 a
+                      30-minute power profile record closes every 30 s.
   --think MS          Time a device takes before it answers (default 3).
   --fifo BYTES        Largest piece the master receives at once (default 16).
   --link PATH         Also makes PATH a symbolic link to the terminal; it is

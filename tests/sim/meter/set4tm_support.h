@@ -1,5 +1,6 @@
 #pragma once
 
+#include "meter/set4tm_wire.h"
 #include "sim/meter/set4tm_device.h"
 
 #include <QByteArray>
@@ -8,37 +9,9 @@
 #include <cstdint>
 #include <memory>
 
-// Shared by the meter tests: a bit-wise CRC of its own (not the table form of
-// the code under test) and the wire framing the bus would apply.
+// Shared by the simulated meter's tests, on top of the wire framing of the
+// protocol tests (a bit-wise CRC of their own, not the table form under test).
 namespace set4tmtest {
-
-inline std::uint16_t referenceCrc(const QByteArray &bytes)
-{
-    std::uint16_t crc = 0xFFFF;
-    for (char c : bytes) {
-        crc ^= static_cast<std::uint8_t>(c);
-        for (int i = 0; i < 8; ++i)
-            crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001) : static_cast<std::uint16_t>(crc >> 1);
-    }
-    return crc;
-}
-
-// Body plus CRC, low-order byte of the standard value first.
-inline QByteArray wire(const QByteArray &body)
-{
-    const std::uint16_t crc = referenceCrc(body);
-    return body + QByteArray(1, static_cast<char>(crc & 0xFF)) + QByteArray(1, static_cast<char>(crc >> 8));
-}
-
-inline QByteArray wireHex(const char *bodyHex)
-{
-    return wire(QByteArray::fromHex(bodyHex));
-}
-
-inline bool crcOk(const QByteArray &frame)
-{
-    return frame.size() >= 3 && wire(frame.left(frame.size() - 2)) == frame;
-}
 
 // One exchange as it happens on the line: the request arrives with its CRC, the
 // answer leaves with one. An empty result means the meter stayed silent.

@@ -1,7 +1,5 @@
 #include "set4tm_support.h"
 
-#include "sim/meter/set4tm_codec.h"
-
 #include <QtTest>
 
 using namespace set4tmtest;
@@ -98,6 +96,21 @@ private slots:
         meter.profile.pointer = 0x0100;
         QCOMPARE(statusOf(exchange(meter, openChannel(1), 0)), 0);
         QCOMPARE(exchange(meter, wireHex("010804"), at), wire(QByteArray(1, '\x01') + stampAndPointer));
+    }
+
+    // A short meter minute: a 30-minute period closes after 30 s of bus time.
+    void shortMinuteRunsTheProfile()
+    {
+        Set4tmDevice meter(1);
+        meter.live = false;
+        meter.idleCloseMs = 24 * 60 * Minute;
+        QVERIFY(meter.setOption(QStringLiteral("minutems"), QStringLiteral("1000")));
+        meter.setClock(meterTime(2026, 12, 8, 14, 7), 0);
+        meter.profile.pointer = 0x0100;
+        QCOMPARE(statusOf(exchange(meter, openChannel(1), 0)), 0);
+        QCOMPARE(exchange(meter, wireHex("010804"), 22999), wire(QByteArray::fromHex("0100140812260100")));
+        QCOMPARE(exchange(meter, wireHex("010804"), 23000), wire(QByteArray::fromHex("0130140812260108")));
+        QCOMPARE(meter.clockAt(53000), meterTime(2026, 12, 8, 15, 0));
     }
 
     // Writing the integration time starts the profile afresh.
@@ -298,6 +311,8 @@ private slots:
         QTest::newRow("ku 0") << "ku" << "0" << false;
         QTest::newRow("rating") << "rating" << "57" << true;
         QTest::newRow("cos 1.5") << "cos" << "1.5" << false;
+        QTest::newRow("minutems") << "minutems" << "1000" << true;
+        QTest::newRow("minutems 0") << "minutems" << "0" << false;
         QTest::newRow("unknown") << "colour" << "red" << false;
     }
     void options()
@@ -314,6 +329,8 @@ private slots:
             QCOMPARE(meter.baudRate(), accepted ? value.toInt() : 9600);
         if (key == QLatin1String("rating"))
             QCOMPARE(meter.aux.voltage[0], 5770u);
+        if (key == QLatin1String("minutems"))
+            QCOMPARE(meter.minuteMs(), accepted ? value.toLongLong() : 60000);
     }
 };
 

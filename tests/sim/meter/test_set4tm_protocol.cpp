@@ -1,6 +1,6 @@
 #include "set4tm_support.h"
 
-#include "sim/meter/set4tm_codec.h"
+#include "meter/set4tmprotocol.h"
 
 #include <QtTest>
 
@@ -245,7 +245,7 @@ private slots:
         }
         const QDateTime set = meter->clockAt(0);
         QCOMPARE(set.date().dayOfWeek(), static_cast<int>(block.at(3)));
-        QCOMPARE(sim::set4tm::makeClockBlock(set, meter->winterTime), block);
+        QCOMPARE(set4tm::clockBlock(set, meter->winterTime ? set4tm::Season::Winter : set4tm::Season::Summer), block);
     }
 
     void clearEnergy()

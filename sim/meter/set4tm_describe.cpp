@@ -1,11 +1,11 @@
-#include "sim/meter/set4tm_codec.h"
+#include "sim/meter/set4tm_describe.h"
 
 #include "bus/crc16.h"
-#include "bus/requestlayer.h"
+#include "meter/set4tmprotocol.h"
 
-#include <algorithm>
+namespace sim {
 
-namespace sim::set4tm {
+using namespace ::set4tm;
 
 namespace {
 std::uint8_t at(const QByteArray &bytes, int index)
@@ -72,7 +72,7 @@ QString describeWrite(const QByteArray &body)
             return QStringLiteral("установить время (неверный блок)");
         return QStringLiteral("установить время ")
             + clock->time.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))
-            + (clock->winterTime ? QStringLiteral(" зима") : QStringLiteral(" лето"));
+            + (clock->season == Season::Winter ? QStringLiteral(" зима") : QStringLiteral(" лето"));
     }
     default: return QStringLiteral("запись параметра ") + hex2(param);
     }
@@ -125,99 +125,7 @@ QString describeAnswer(const QByteArray &body)
 }
 } // namespace
 
-bool isKnownCode(std::uint8_t code)
-{
-    switch (code) {
-    case TestChannel: case OpenChannel: case Write: case ReadEnergy: case ReadMemory: case ReadParameter: return true;
-    default: return false;
-    }
-}
-
-int baudRateOfCode(std::uint8_t code)
-{
-    switch (code) {
-    case 0x10: return 9600;
-    case 0x16: return 19200;
-    default: return 0;
-    }
-}
-
-bool isValidIntegrationTime(int minutes)
-{
-    return minutes >= 1 && minutes <= 60 && 60 % minutes == 0;
-}
-
-QByteArray auxWord(std::uint8_t selector, std::int64_t value)
-{
-    const bool negative = value < 0;
-    const std::uint64_t magnitude = std::min<std::uint64_t>(negative ? static_cast<std::uint64_t>(-value) : static_cast<std::uint64_t>(value), 0x3FFFFFu);
-    std::uint32_t word = static_cast<std::uint32_t>(magnitude);
-    if (negative && selector == ActivePower)
-        word |= 0x800000u;
-    if (negative && selector == ReactivePower)
-        word |= 0x400000u;
-    QByteArray bytes(3, '\0');
-    bytes[0] = static_cast<char>(word >> 16);
-    bytes[1] = static_cast<char>(word >> 8);
-    bytes[2] = static_cast<char>(word);
-    return bytes;
-}
-
-int strictBcd(std::uint8_t value)
-{
-    if ((value >> 4) > 9 || (value & 0x0F) > 9)
-        return -1;
-    return BcdToBin(value);
-}
-
-std::optional<ClockBlock> parseClockBlock(const QByteArray &block)
-{
-    if (block.size() != 8)
-        return std::nullopt;
-    const int second = strictBcd(at(block, 0));
-    const int minute = strictBcd(at(block, 1));
-    const int hour = strictBcd(at(block, 2));
-    const int weekDay = at(block, 3);
-    const int day = strictBcd(at(block, 4));
-    const int month = strictBcd(at(block, 5));
-    const int year = strictBcd(at(block, 6));
-    const int season = at(block, 7);
-    if (second < 0 || second > 59 || minute < 0 || minute > 59 || hour < 0 || hour > 23)
-        return std::nullopt;
-    if (day < 0 || month < 0 || year < 0 || season > 1)
-        return std::nullopt;
-    const QDate date(2000 + year, month, day);
-    if (!date.isValid() || date.dayOfWeek() != weekDay)
-        return std::nullopt;
-    return ClockBlock{QDateTime(date, QTime(hour, minute, second), Qt::UTC), season == 1};
-}
-
-QByteArray makeClockBlock(const QDateTime &time, bool winterTime)
-{
-    QByteArray block(8, '\0');
-    block[0] = static_cast<char>(BinToBcd(time.time().second()));
-    block[1] = static_cast<char>(BinToBcd(time.time().minute()));
-    block[2] = static_cast<char>(BinToBcd(time.time().hour()));
-    block[3] = static_cast<char>(time.date().dayOfWeek());
-    block[4] = static_cast<char>(BinToBcd(time.date().day()));
-    block[5] = static_cast<char>(BinToBcd(time.date().month()));
-    block[6] = static_cast<char>(BinToBcd(time.date().year() % 100));
-    block[7] = static_cast<char>(winterTime ? 1 : 0);
-    return block;
-}
-
-QByteArray profileStamp(const QDateTime &time)
-{
-    QByteArray stamp(5, '\0');
-    stamp[0] = static_cast<char>(BinToBcd(time.time().minute()));
-    stamp[1] = static_cast<char>(BinToBcd(time.time().hour()));
-    stamp[2] = static_cast<char>(BinToBcd(time.date().day()));
-    stamp[3] = static_cast<char>(BinToBcd(time.date().month()));
-    stamp[4] = static_cast<char>(BinToBcd(time.date().year() % 100));
-    return stamp;
-}
-
-QString describe(const QByteArray &frame, bool isAnswer)
+QString describeSet4tmFrame(const QByteArray &frame, bool isAnswer)
 {
     QByteArray body = frame;
     if (body.size() >= 4) {
@@ -231,4 +139,4 @@ QString describe(const QByteArray &frame, bool isAnswer)
     return QStringLiteral("СЭТ-4ТМ: ") + (isAnswer ? describeAnswer(body) : describeRequest(body));
 }
 
-} // namespace sim::set4tm
+} // namespace sim
