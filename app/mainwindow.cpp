@@ -1,7 +1,10 @@
 #include "app/mainwindow.h"
 
 #include "app/picturebutton.h"
+#include "app/portsdialog.h"
+#include "bus/porthints.h"
 #include "bus/portmap.h"
+#include "bus/serialdevices.h"
 #include "bus/vacomm.h"
 #include "devices/b7720qmain.h"
 #include "devices/krvmain.h"
@@ -152,8 +155,17 @@ void TFOrvekConfigurator::buildConnectionGroup(QGroupBox *group)
     scanLabel->setStyleSheet(QStringLiteral("color: red;"));
     auto *dots = new QLabel(QStringLiteral("..."), group);
     dots->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
+    BitBtnPorts = new QPushButton(QStringLiteral("..."), group);
+    BitBtnPorts->setObjectName(QStringLiteral("BitBtnPorts"));
+    BitBtnPorts->setToolTip(QStringLiteral("Выбор последовательного порта"));
+    BitBtnPorts->setAutoDefault(false);
+    BitBtnPorts->setFixedWidth(BitBtnPorts->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 16);
+    auto *portRow = new QHBoxLayout;
+    portRow->setSpacing(2);
+    portRow->addWidget(RxSpinEdit1, 1);
+    portRow->addWidget(BitBtnPorts);
     editors->addWidget(portLabel, 0, 0);
-    editors->addWidget(RxSpinEdit1, 0, 1);
+    editors->addLayout(portRow, 0, 1);
     editors->addWidget(timeoutLabel, 0, 2);
     editors->addWidget(RxSpinEdit4, 0, 3, 1, 3);
     editors->addWidget(scanLabel, 1, 0);
@@ -186,6 +198,7 @@ void TFOrvekConfigurator::buildConnectionGroup(QGroupBox *group)
     connect(RxSpinEdit1, &TRxSpinEdit::OnChange, this,
             [this] { RxSpinEdit1->setToolTip(resolvePort(RxSpinEdit1->IntValue())); });
     connect(BitBtn1, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtn1Click(); }); });
+    connect(BitBtnPorts, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnPortsClick(); }); });
 }
 
 void TFOrvekConfigurator::buildDeviceGroup(QGroupBox *group)
@@ -269,8 +282,7 @@ void TFOrvekConfigurator::buildDeviceGroup(QGroupBox *group)
 
 QString TFOrvekConfigurator::resolvePort(int port) const
 {
-    const IniFile ini(TFormStorage::filePath());
-    return PortDeviceName(port, ini.ReadString(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(port)));
+    return ResolvePort(TFormStorage::filePath(), port);
 }
 
 QString TFOrvekConfigurator::foundAddressText() const
@@ -347,6 +359,15 @@ void TFOrvekConfigurator::BitBtn1Click()
     FSchemes = nullptr;
 }
 
+void TFOrvekConfigurator::BitBtnPortsClick()
+{
+    TFPorts ports(this, RxSpinEdit1->IntValue());
+    FPorts = &ports;
+    ports.exec();
+    FPorts = nullptr;
+    RxSpinEdit1->setToolTip(resolvePort(RxSpinEdit1->IntValue()));
+}
+
 void TFOrvekConfigurator::BitBtnKRVClick(int tag)
 {
     DeviceKind = 0;
@@ -358,7 +379,12 @@ void TFOrvekConfigurator::BitBtnKRVClick(int tag)
     VaComm1->setPortNum(RxSpinEdit1->IntValue());
     VaComm1->setBaudrate(static_cast<TVaBaudrate>(RadioGroup1->ItemIndex() + br4800));
     VaComm1->setParity(static_cast<TVaParity>(qBound(0, RadioGroup2->ItemIndex(), 2)));
-    VaComm1->Open();
+    try {
+        VaComm1->Open();
+    } catch (const EVaCommError &error) {
+        // The component's text, then what the user can do about it.
+        showError(this, openFailureMessage(error, serialSystem()));
+    }
 }
 
 void TFOrvekConfigurator::VaComm1Open()
