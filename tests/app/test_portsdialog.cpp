@@ -23,7 +23,7 @@
 
 namespace {
 
-const QString ByIdFtdi = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+const QString ByIdFtdi = QStringLiteral("/dev/serial/by-id/") + QLatin1String(FakeSerialTree::FtdiById);
 
 QStringList rowTexts(const QTableWidget *grid, int row)
 {
@@ -68,10 +68,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(tree.isValid());
-        QVERIFY(tree.addUsbTty(QStringLiteral("ttyUSB0"),
-                               {QStringLiteral("1-2"), QStringLiteral("0403"), QStringLiteral("6001"),
-                                QStringLiteral("FTDI"), QStringLiteral("FT232R USB UART"), QStringLiteral("A50285BI")},
-                               16, QFileInfo(ByIdFtdi).fileName()));
+        QVERIFY(tree.addFtdiAdapter());
         QVERIFY(tree.addPlainTty(QStringLiteral("ttyS0")));
         QVERIFY(tree.addHolder(4242, QStringLiteral("minicom"), QStringLiteral("/dev/ttyUSB0")));
         system = std::make_unique<SerialSystem>(tree.system());

@@ -17,7 +17,7 @@ Q_DECLARE_METATYPE(EVaCommError::Failure)
 
 namespace {
 
-const char *const ByIdFtdi = "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+const char *const ByIdFtdi = FakeSerialTree::FtdiById;
 const char *const ByIdAcm = "usb-Orvek_RS-485_Bridge_0042-if00";
 const QString PortsHint = QStringLiteral("в окне \"Порты\" (кнопка рядом с номером порта)");
 
@@ -60,10 +60,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(tree.isValid());
-        QVERIFY(tree.addUsbTty(QStringLiteral("ttyUSB0"),
-                               {QStringLiteral("1-2"), QStringLiteral("0403"), QStringLiteral("6001"),
-                                QStringLiteral("FTDI"), QStringLiteral("FT232R USB UART"), QStringLiteral("A50285BI")},
-                               16, QString::fromLatin1(ByIdFtdi)));
+        QVERIFY(tree.addFtdiAdapter());
         QVERIFY(tree.addUsbTty(QStringLiteral("ttyUSB10"),
                                {QStringLiteral("1-4"), QStringLiteral("1A86"), QStringLiteral("7523"), QString(),
                                 QStringLiteral("USB Serial"), QString()},
@@ -81,6 +78,7 @@ private slots:
         // Permission cases beside the listed devices.
         QVERIFY(tree.addDeviceFile(QStringLiteral("ttyPRIVATE"), 0600));
         QVERIFY(tree.addDeviceFile(QStringLiteral("ttyOPEN"), 0666));
+        QVERIFY(tree.addDeviceFile(QStringLiteral("ttyROOT"), 0660, 0));
     }
 
     void deviceList_data()
@@ -169,6 +167,12 @@ private slots:
             << int(F::PermissionDenied) << "/dev/ttyPRIVATE" << false
             << "Права на /dev/ttyPRIVATE (rw-------, группа dialout) не позволяют пользователю ivan открыть его: "
                "обратитесь к администратору компьютера.";
+        // Joining root's group is no advice to give.
+        if (::geteuid() == 0)
+            QTest::newRow("permission: root's group")
+                << int(F::PermissionDenied) << "/dev/ttyROOT" << false
+                << "Права на /dev/ttyROOT (rw-rw----, группа root) не позволяют пользователю ivan открыть его: "
+                   "обратитесь к администратору компьютера.";
         QTest::newRow("permission: through the by-id link")
             << int(F::PermissionDenied) << QStringLiteral("/dev/serial/by-id/") + ByIdFtdi << false
             << QStringLiteral("Устройство /dev/serial/by-id/%1 принадлежит группе dialout, а пользователь ivan в нее "

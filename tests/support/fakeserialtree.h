@@ -44,9 +44,10 @@ public:
         return SerialSystem(root(), user, {{deviceGroup, QStringLiteral("dialout")}});
     }
 
-    // dev/<name>, owned by deviceGroup with the given permission bits.
-    bool addDeviceFile(const QString &name, mode_t mode = 0660) const
+    // dev/<name>, owned by deviceGroup (or `group`, when run as root) with the given permission bits.
+    bool addDeviceFile(const QString &name, mode_t mode = 0660, gid_t group = gid_t(-1)) const
     {
+        const gid_t owner = group == gid_t(-1) ? deviceGroup : group;
         const QString path = host(QStringLiteral("/dev/") + name);
         QDir().mkpath(QFileInfo(path).path());
         QFile file(path);
@@ -54,7 +55,7 @@ public:
             return false;
         file.close();
         const QByteArray native = QFile::encodeName(path);
-        if (::geteuid() == 0 && ::chown(native.constData(), uid_t(-1), deviceGroup) != 0)
+        if (::geteuid() == 0 && ::chown(native.constData(), uid_t(-1), owner) != 0)
             return false;
         return ::chmod(native.constData(), mode) == 0;
     }
@@ -77,6 +78,16 @@ public:
             ok = mkdir(QStringLiteral("/dev/serial/by-id"))
                  && link(QStringLiteral("../../") + name, QStringLiteral("/dev/serial/by-id/") + byId);
         return ok;
+    }
+
+    // The adapter most tests use: an FTDI FT232R as ttyUSB0, latency timer 16 ms, with a by-id name.
+    static constexpr const char *FtdiById = "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    bool addFtdiAdapter() const
+    {
+        return addUsbTty(QStringLiteral("ttyUSB0"),
+                         {QStringLiteral("1-2"), QStringLiteral("0403"), QStringLiteral("6001"), QStringLiteral("FTDI"),
+                          QStringLiteral("FT232R USB UART"), QStringLiteral("A50285BI")},
+                         16, QString::fromLatin1(FtdiById));
     }
 
     // A port of the machine itself (no USB device above it).
