@@ -2,15 +2,9 @@
 
 #include "app/picturebutton.h"
 #include "app/portsdialog.h"
-#include "bus/porthints.h"
 #include "bus/portmap.h"
-#include "bus/serialdevices.h"
+#include "bus/ticktimer.h"
 #include "bus/vacomm.h"
-#include "devices/b7720qmain.h"
-#include "devices/krvmain.h"
-#include "devices/m7051main.h"
-#include "devices/mlxmain.h"
-#include "devices/zdltmain.h"
 #include "info/schemes.h"
 #include "resources/images.h"
 #include "settings/formstorage.h"
@@ -49,18 +43,6 @@ TRxSpinEdit *makeEditor(const char *name, int min, int max, int value, QWidget *
     return editor;
 }
 
-// Shows a device window modally, its global pointer set while it exists.
-template <typename Window>
-TFOrvekConfigurator::WindowOpener modalOpener(Window *&global)
-{
-    return [&global](TFOrvekConfigurator &main, QWidget *owner) {
-        Window window(main, owner);
-        global = &window;
-        window.exec();
-        global = nullptr;
-    };
-}
-
 // Position of a progress bar kept inside its range, as the search expects of it.
 void setPosition(QProgressBar *bar, int position)
 {
@@ -78,6 +60,13 @@ TFOrvekConfigurator::TFOrvekConfigurator(QWidget *parent)
     setWindowTitle(QStringLiteral("Конфигуратор интеллектуальных устройств АСУ ТП"));
     setWindowIcon(applicationIcon());
     setFixedSize(840, 578);
+    // The store comes first, so it outlives nothing it saves at destruction.
+    FormStorage1 = new TFormStorage(this, 2,
+                                    {QStringLiteral("RadioGroup1.ItemIndex"), QStringLiteral("RadioGroup2.ItemIndex"),
+                                     QStringLiteral("RxSpinEdit1.Value"), QStringLiteral("RxSpinEdit2.Value"),
+                                     QStringLiteral("RxSpinEdit3.Value"), QStringLiteral("RxSpinEdit4.Value")},
+                                    true);
+    FormStorage1->setObjectName(QStringLiteral("FormStorage1"));
 
     auto *layout = new QVBoxLayout(this);
     auto *connection = new QGroupBox(QStringLiteral("Параметры подключения:"), this);
@@ -89,19 +78,8 @@ TFOrvekConfigurator::TFOrvekConfigurator(QWidget *parent)
     buildDeviceGroup(devices);
     layout->addWidget(devices, 1);
 
-    VaComm1 = new TVaComm(this);
-    VaComm1->setObjectName(QStringLiteral("VaComm1"));
-    VaComm1->setPortResolver([this](int port) { return resolvePort(port); });
-    connect(VaComm1, &TVaComm::OnOpen, this, [this] { guarded(this, [this] { VaComm1Open(); }); });
-    connect(VaComm1, &TVaComm::OnClose, this, [this] { guarded(this, [this] { VaComm1Close(); }); });
-    connect(VaComm1, &TVaComm::OnRxBuf, this, &TFOrvekConfigurator::VaComm1RxBuf);
-    // Line errors are ignored: a damaged answer shows up as a CRC error anyway.
-
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(300);
-    Timer1->setTimerType(Qt::PreciseTimer);
-    connect(Timer1, &QTimer::timeout, this, [this] { guarded(this, [this] { Timer1Timer(); }); });
+    wirePort();
+    wireSearch();
 
     Action1 = new QAction(this);
     Action1->setObjectName(QStringLiteral("Action1"));
@@ -109,20 +87,10 @@ TFOrvekConfigurator::TFOrvekConfigurator(QWidget *parent)
     Action1->setShortcutContext(Qt::WindowShortcut);
     addAction(Action1);
     connect(Action1, &QAction::triggered, this, [this] { guarded(this, [this] { Action1Execute(); }); });
-
-    FormStorage1 = new TFormStorage(this, 2,
-                                    {QStringLiteral("RadioGroup1.ItemIndex"), QStringLiteral("RadioGroup2.ItemIndex"),
-                                     QStringLiteral("RxSpinEdit1.Value"), QStringLiteral("RxSpinEdit2.Value"),
-                                     QStringLiteral("RxSpinEdit3.Value"), QStringLiteral("RxSpinEdit4.Value")},
-                                    true);
-    FormStorage1->setObjectName(QStringLiteral("FormStorage1"));
     qApp->installEventFilter(this);
 
-    m_openers[DeviceWindowKind::KRV] = modalOpener<TFKRV>(FKRV);
-    m_openers[DeviceWindowKind::ZDLT] = modalOpener<TFZDLT>(FZDLT);
-    m_openers[DeviceWindowKind::B7720Q] = modalOpener<TFB7720Q>(FB7720Q);
-    m_openers[DeviceWindowKind::M7051] = modalOpener<TFM7051>(FM7051);
-    m_openers[DeviceWindowKind::MLX] = modalOpener<TFMLX>(FMLX);
+    for (const DeviceKind &kind : DeviceKinds())
+        m_openers[kind.window] = StandardWindowOpener(kind.window);
 }
 
 TFOrvekConfigurator::~TFOrvekConfigurator()
@@ -132,15 +100,47 @@ TFOrvekConfigurator::~TFOrvekConfigurator()
         FOrvekConfigurator = nullptr;
 }
 
+void TFOrvekConfigurator::wirePort()
+{
+    VaComm1 = new TVaComm(this);
+    VaComm1->setObjectName(QStringLiteral("VaComm1"));
+    VaComm1->setPortResolver([this](int port) { return resolvePort(port); });
+    connect(VaComm1, &TVaComm::OnOpen, this, [this] { guarded(this, [this] { VaComm1Open(); }); });
+    connect(VaComm1, &TVaComm::OnClose, this, [this] { guarded(this, [this] { VaComm1Close(); }); });
+    connect(VaComm1, &TVaComm::OnRxBuf, this, &TFOrvekConfigurator::VaComm1RxBuf);
+    // Line errors are ignored: a damaged answer shows up as a CRC error anyway. A
+    // lost device is reported once the port has closed, out of the port's own signal.
+    connect(VaComm1, &TVaComm::OnLost, this, [this] { guarded(this, [this] { onPortLost(); }); },
+            Qt::QueuedConnection);
+}
+
+void TFOrvekConfigurator::wireSearch()
+{
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(300);
+    m_ticks = std::make_unique<QtTickTimer>(*Timer1);
+    m_search = std::make_unique<DeviceSearch>(*VaComm1, *m_frames, *m_ticks);
+    m_search->lastAddress = [this] { return RxSpinEdit3->IntValue(); };
+    m_ticks->onTick = [this] { guarded(this, [this] { Timer1Timer(); }); };
+    connect(m_search.get(), &DeviceSearch::cursorMoved, this, [this](int address) {
+        setPosition(ProgressBar1, address);
+    });
+    connect(m_search.get(), &DeviceSearch::probed, this, [this](int address) {
+        StaticTextAddr->setText(QString::number(address));
+        StaticTextMsg->setText(DeviceSearch::statusText(DeviceSearch::Status::NoAnswer));
+    });
+    connect(m_search.get(), &DeviceSearch::judged, this,
+            [this](DeviceSearch::Status status) { StaticTextMsg->setText(DeviceSearch::statusText(status)); });
+}
+
 void TFOrvekConfigurator::buildConnectionGroup(QGroupBox *group)
 {
     auto *row = new QHBoxLayout(group);
-
     auto *editors = new QGridLayout;
     RxSpinEdit1 = makeEditor("RxSpinEdit1", 1, 16, 1, group);
     RxSpinEdit1->setEditorEnabled(false);
     RxSpinEdit4 = makeEditor("RxSpinEdit4", 100, 1000, 300, group);
-    RxSpinEdit4->setIncrement(1);
     RxSpinEdit2 = makeEditor("RxSpinEdit2", 1, 247, 1, group);
     RxSpinEdit3 = makeEditor("RxSpinEdit3", 1, 247, 1, group);
     for (TRxSpinEdit *e : {RxSpinEdit2, RxSpinEdit3}) {
@@ -149,8 +149,6 @@ void TFOrvekConfigurator::buildConnectionGroup(QGroupBox *group)
         red.setColor(QPalette::Text, Qt::red);
         e->setPalette(red);
     }
-    auto *portLabel = new QLabel(QStringLiteral("Номер порта\nRS-485:"), group);
-    auto *timeoutLabel = new QLabel(QStringLiteral("Таймаут\nопроса (мс):"), group);
     auto *scanLabel = new QLabel(QStringLiteral("Сканировать\nустройства:"), group);
     scanLabel->setStyleSheet(QStringLiteral("color: red;"));
     auto *dots = new QLabel(QStringLiteral("..."), group);
@@ -164,9 +162,9 @@ void TFOrvekConfigurator::buildConnectionGroup(QGroupBox *group)
     portRow->setSpacing(2);
     portRow->addWidget(RxSpinEdit1, 1);
     portRow->addWidget(BitBtnPorts);
-    editors->addWidget(portLabel, 0, 0);
+    editors->addWidget(new QLabel(QStringLiteral("Номер порта\nRS-485:"), group), 0, 0);
     editors->addLayout(portRow, 0, 1);
-    editors->addWidget(timeoutLabel, 0, 2);
+    editors->addWidget(new QLabel(QStringLiteral("Таймаут\nопроса (мс):"), group), 0, 2);
     editors->addWidget(RxSpinEdit4, 0, 3, 1, 3);
     editors->addWidget(scanLabel, 1, 0);
     editors->addWidget(RxSpinEdit2, 1, 1);
@@ -208,40 +206,24 @@ void TFOrvekConfigurator::buildDeviceGroup(QGroupBox *group)
     DeviceGroup->setObjectName(QStringLiteral("DeviceGroup"));
     auto *grid = new QGridLayout(DeviceGroup);
     grid->setContentsMargins(0, 0, 0, 0);
-
-    struct ButtonSpec
-    {
-        TPictureButton **slot;
-        const char *name;
-        int tag;
-        const char *caption;
-        const char *hint;
-    };
-    const ButtonSpec specs[] = {
-        {&BitBtnKRV, "BitBtnKRV", TagKRV, "Блок релейной защиты KRV-A", "автоопределение подключенных устройств KRV-A"},
-        {&BitBtnZDLT, "BitBtnZDLT", TagZDLT, "Блок релейной защиты ZDLT-1",
-         "автоопределение подключенных устройств ZDLT-1"},
-        {&BitBtn7051, "BitBtn7051", TagM7051, "Модуль дискретного ввода M-7051D",
-         "автоопределение подключенных устройств M-7051D"},
-        {&BitBtnCET, "BitBtnCET", TagSET4TM, "Счетчик эл.энергии СЭТ-4ТМ (10/0,4кВ)",
-         "автоопределение подключенных устройств СЭТ-4ТМ"},
-        {&BitBtnZyXEL_Remote, "BitBtnZyXEL_Remote", TagSensor, "Цифровой датчик температуры Ортикс-Т",
-         "автоопределение подключенных датчиков температуры Ортикс-Т"},
-        {&BitBtnZyXEL_Local, "BitBtnZyXEL_Local", TagController, "Система ТРАВ/ЖНК (3...6...9 Ортикс-Т)",
-         "автоопределение контроллера ТРАВ/ЖНКТ"},
-        {&BitBtn2, "BitBtn2", TagB7720Q, "Модуль дискретного ввода B-7720Q",
-         "автоопределение подключенных устройств B-7720Q"},
-    };
-    for (const ButtonSpec &s : specs) {
-        auto *button = new TPictureButton(QString::fromUtf8(s.caption), deviceIcon(s.tag), DeviceGroup);
-        button->setObjectName(QString::fromLatin1(s.name));
-        button->setToolTip(QString::fromUtf8(s.hint));
-        button->setProperty("Tag", s.tag);
+    std::map<int, TPictureButton *> byTag;
+    for (const DeviceKind &kind : DeviceKinds()) {
+        auto *button = new TPictureButton(QString::fromUtf8(kind.caption), deviceIcon(kind.tag), DeviceGroup);
+        button->setObjectName(QString::fromLatin1(kind.buttonName));
+        button->setToolTip(QString::fromUtf8(kind.hint));
+        button->setProperty("Tag", kind.tag);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-        const int tag = s.tag;
+        const int tag = kind.tag;
         connect(button, &QPushButton::clicked, this, [this, tag] { guarded(this, [this, tag] { BitBtnKRVClick(tag); }); });
-        *s.slot = button;
+        byTag[tag] = button; // created in tag order: the keyboard order is tags 1 to 7
     }
+    BitBtnKRV = byTag[TagKRV];
+    BitBtnZDLT = byTag[TagZDLT];
+    BitBtn7051 = byTag[TagM7051];
+    BitBtnCET = byTag[TagSET4TM];
+    BitBtnZyXEL_Remote = byTag[TagSensor];
+    BitBtnZyXEL_Local = byTag[TagController];
+    BitBtn2 = byTag[TagB7720Q];
     BitBtnZyXEL_Local->setIconSize(QSize(96, 150));
     // Upper row: M-7051D, B-7720Q, sensor; lower row: KRV-A, ZDLT-1, meter; the controller spans both.
     grid->addWidget(BitBtn7051, 0, 0);
@@ -251,12 +233,6 @@ void TFOrvekConfigurator::buildDeviceGroup(QGroupBox *group)
     grid->addWidget(BitBtnZDLT, 1, 1);
     grid->addWidget(BitBtnCET, 1, 2);
     grid->addWidget(BitBtnZyXEL_Local, 0, 3, 2, 1);
-    setTabOrder(BitBtnKRV, BitBtnZDLT);
-    setTabOrder(BitBtnZDLT, BitBtn7051);
-    setTabOrder(BitBtn7051, BitBtnCET);
-    setTabOrder(BitBtnCET, BitBtnZyXEL_Remote);
-    setTabOrder(BitBtnZyXEL_Remote, BitBtnZyXEL_Local);
-    setTabOrder(BitBtnZyXEL_Local, BitBtn2);
     column->addWidget(DeviceGroup, 1);
 
     auto *status = new QHBoxLayout;
@@ -366,120 +342,4 @@ void TFOrvekConfigurator::BitBtnPortsClick()
     ports.exec();
     FPorts = nullptr;
     RxSpinEdit1->setToolTip(resolvePort(RxSpinEdit1->IntValue()));
-}
-
-void TFOrvekConfigurator::BitBtnKRVClick(int tag)
-{
-    DeviceKind = 0;
-    ProbeRepeat = 0;
-    Timer1->setInterval(RxSpinEdit4->IntValue());
-    ProgressBar1->setMaximum(RxSpinEdit3->IntValue() + 1);
-    setPosition(ProgressBar1, ProgressBar1->minimum());
-    DeviceKind = tag;
-    VaComm1->setPortNum(RxSpinEdit1->IntValue());
-    VaComm1->setBaudrate(static_cast<TVaBaudrate>(RadioGroup1->ItemIndex() + br4800));
-    VaComm1->setParity(static_cast<TVaParity>(qBound(0, RadioGroup2->ItemIndex(), 2)));
-    try {
-        VaComm1->Open();
-    } catch (const EVaCommError &error) {
-        // The component's text, then what the user can do about it.
-        showError(this, openFailureMessage(error, serialSystem()));
-    }
-}
-
-void TFOrvekConfigurator::VaComm1Open()
-{
-    DeviceGroup->setEnabled(false);
-    setPosition(ProgressBar1, RxSpinEdit2->IntValue());
-    Timer1->start();
-}
-
-void TFOrvekConfigurator::VaComm1Close()
-{
-    Timer1->stop();
-    setPosition(ProgressBar1, ProgressBar1->minimum());
-    DeviceGroup->setEnabled(true);
-    m_frames->ResetRx();
-    m_frames->ResetTx();
-    StaticTextAddr->clear();
-    StaticTextMsg->clear();
-}
-
-void TFOrvekConfigurator::VaComm1RxBuf(const QByteArray &bytes)
-{
-    m_frames->VaComm1RxBuf(bytes);
-}
-
-void TFOrvekConfigurator::RxSpinEdit2Change()
-{
-    RxSpinEdit3->setMinValue(RxSpinEdit2->Value());
-}
-
-void TFOrvekConfigurator::RxSpinEdit3Change()
-{
-    RxSpinEdit2->setMaxValue(RxSpinEdit3->Value());
-}
-
-void TFOrvekConfigurator::Timer1Timer()
-{
-    const int current = ProgressBar1->value();
-    RequestLayer &frames = *m_frames;
-
-    if (current > RxSpinEdit3->IntValue()) {
-        if (VaComm1->Active())
-            VaComm1->Close();
-        showWarning(this, QStringLiteral("Устройства в заданном даипазоне адресов (от %1 до %2) не обнаружены!\r"
-                                         "Проверьте параметры подключения и повторите поиск.")
-                              .arg(RxSpinEdit2->IntValue())
-                              .arg(RxSpinEdit3->IntValue()));
-        return;
-    }
-
-    if (frames.RxCount > 3) {
-        if (frames.CheckResponseCrc()) {
-            ProbeRepeat = 3;
-            StaticTextMsg->setText(QStringLiteral("включено"));
-            const DeviceWindowKind kind = AcceptedWindow(DeviceKind, frames.RxFrame, frames.RxCount);
-            if (kind != DeviceWindowKind::None) {
-                Timer1->stop();
-                openFoundWindow(kind);
-                if (VaComm1->Active())
-                    VaComm1->Close();
-                return;
-            }
-        } else {
-            StaticTextMsg->setText(QStringLiteral("ошибка CRC"));
-        }
-        VaComm1->PurgeRead();
-        frames.ResetRx();
-        return;
-    }
-
-    StaticTextAddr->setText(QString::number(current));
-    StaticTextMsg->setText(QStringLiteral("не отвечает"));
-    FrameProbe(frames, DeviceKind, static_cast<std::uint8_t>(current));
-    VaComm1->WriteBuf(frames.TxFrame, frames.TxCount);
-    if (ProbeRepeat < 3) {
-        ++ProbeRepeat;
-    } else {
-        ProbeRepeat = 0;
-        setPosition(ProgressBar1, current + 1);
-    }
-}
-
-void TFOrvekConfigurator::openFoundWindow(DeviceWindowKind kind)
-{
-    const auto opener = m_openers.find(kind);
-    if (opener == m_openers.end() || !opener->second) {
-        showNotBuiltYet(kind);
-        return;
-    }
-    opener->second(*this, this);
-}
-
-void TFOrvekConfigurator::showNotBuiltYet(DeviceWindowKind kind)
-{
-    showInformation(this, QStringLiteral("По адресу %1 найдено устройство \"%2\".\rОкно этого устройства в данной "
-                                         "версии программы не предусмотрено.")
-                              .arg(StaticTextAddr->text(), DeviceWindowTitle(kind)));
 }

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/scan.h"
+#include "app/devicesearch.h"
 #include "bus/requestlayer.h"
-#include "devices/devicewindow.h"
+#include "devices/devicehost.h"
+#include "devices/devicewindows.h"
 
 #include <QWidget>
 
-#include <functional>
 #include <map>
 #include <memory>
 
@@ -16,6 +16,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
+class QtTickTimer;
 class TFormStorage;
 class TPictureButton;
 class TRadioGroup;
@@ -29,8 +30,7 @@ class TFOrvekConfigurator : public QWidget, public DeviceHost
 {
     Q_OBJECT
 public:
-    // Opens the window of a found device modally and returns when it has closed.
-    using WindowOpener = std::function<void(TFOrvekConfigurator &, QWidget *owner)>;
+    using WindowOpener = DeviceWindowOpener;
 
     explicit TFOrvekConfigurator(QWidget *parent = nullptr);
     ~TFOrvekConfigurator() override;
@@ -41,11 +41,9 @@ public:
     QString foundAddressText() const override;
     QString baudRateText() const override;
 
-    // Replaces how a device window kind is opened (tests, and kinds built later).
+    // Replaces how a device window kind is opened (tests).
     void setWindowOpener(DeviceWindowKind kind, WindowOpener opener);
-
-    int DeviceKind = 0;
-    int ProbeRepeat = 0;
+    DeviceSearch &search() { return *m_search; }
 
     // Handlers, public so the window can be driven step by step.
     void FormShow();
@@ -69,13 +67,20 @@ protected:
 private:
     void buildConnectionGroup(QGroupBox *group);
     void buildDeviceGroup(QGroupBox *group);
+    void wirePort();
+    void wireSearch();
     void openFoundWindow(DeviceWindowKind kind);
     void showNotBuiltYet(DeviceWindowKind kind);
+    void endSearch();
+    void onPortLost();
     QString resolvePort(int port) const;
 
     std::unique_ptr<RequestLayer> m_frames;
+    std::unique_ptr<QtTickTimer> m_ticks;
+    std::unique_ptr<DeviceSearch> m_search;
     std::map<DeviceWindowKind, WindowOpener> m_openers;
     bool m_restored = false;
+    bool m_deviceWindowOpen = false;
 
 public:
     TVaComm *VaComm1;

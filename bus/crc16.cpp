@@ -19,3 +19,11 @@ int AppendCrc(std::uint8_t *frame, int length)
     frame[length + 1] = static_cast<std::uint8_t>(crc & 0xFF);
     return length + 2;
 }
+
+bool FrameCrcIntact(const std::uint8_t *frame, int count)
+{
+    if (!frame || count < 2 || count - 2 > 0xFFFF)
+        return false;
+    const std::uint16_t expected = Crc16(frame, static_cast<std::uint16_t>(count - 2));
+    return frame[count - 2] == (expected >> 8) && frame[count - 1] == (expected & 0xFFu);
+}

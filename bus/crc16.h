@@ -35,3 +35,7 @@ std::uint16_t Crc16(const std::uint8_t *data, std::uint16_t length);
 
 // Appends the CRC of the first `length` bytes of `frame` behind them; returns the new length.
 int AppendCrc(std::uint8_t *frame, int length);
+
+// True when the last two of `count` bytes are the CRC of the bytes before them.
+// Fewer than two bytes give false.
+bool FrameCrcIntact(const std::uint8_t *frame, int count);

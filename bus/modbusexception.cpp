@@ -7,8 +7,7 @@ std::optional<std::uint8_t> ModbusExceptionCode(const std::uint8_t *rx, int coun
     constexpr int Length = 5;
     if (!rx || count != Length || (rx[1] & 0x80u) == 0)
         return std::nullopt;
-    const std::uint16_t crc = Crc16(rx, Length - 2);
-    if (rx[3] != (crc >> 8) || rx[4] != (crc & 0xFFu))
+    if (!FrameCrcIntact(rx, Length))
         return std::nullopt;
     return rx[2];
 }
@@ -29,4 +28,13 @@ QString RefusalMessage(std::uint8_t code, const QString &notWritten)
 {
     return QStringLiteral("Устройство отклонило запрос!\rКод исключения: ") + ModbusExceptionText(code)
         + QStringLiteral("\r") + notWritten;
+}
+
+WriteAnswer JudgeWriteAnswer(const std::uint8_t *rx, int count)
+{
+    if (count < 4)
+        return {WriteAnswer::NoAnswer, 0};
+    if (const auto code = ModbusExceptionCode(rx, count))
+        return {WriteAnswer::Refused, *code};
+    return {FrameCrcIntact(rx, count) ? WriteAnswer::Written : WriteAnswer::CrcError, 0};
 }

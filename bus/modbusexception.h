@@ -19,3 +19,13 @@ QString ModbusExceptionText(std::uint8_t code);
 // The warning shown when a device refused a write: what it said and what was
 // therefore not written, for example "Новый сетевой адрес не записан!".
 QString RefusalMessage(std::uint8_t code, const QString &notWritten);
+
+// How a device answered a configuration write: nothing (fewer than 4 bytes), a
+// wrong CRC, a refusal (a Modbus exception, its code in `exceptionCode`), or an
+// answer that confirms the write.
+struct WriteAnswer
+{
+    enum Kind { NoAnswer, CrcError, Refused, Written } kind = NoAnswer;
+    std::uint8_t exceptionCode = 0;
+};
+WriteAnswer JudgeWriteAnswer(const std::uint8_t *rx, int count);

@@ -37,36 +37,6 @@ void RequestLayer::SendWriteSingleRegister(std::uint8_t address, std::uint16_t r
     frameRegisterRequest(address, 0x06, reg, value);
 }
 
-void RequestLayer::SendModuleCommand(std::uint8_t address, std::uint8_t subCode)
-{
-    const std::uint8_t body[] = {address, 0x46, subCode};
-    SendRaw(body, sizeof body);
-}
-
-void RequestLayer::SendModuleCommandEx(std::uint8_t address, std::uint8_t subCode, std::uint8_t parameter)
-{
-    const std::uint8_t body[] = {address, 0x46, subCode, parameter, 0x00, 0x00, 0x00};
-    SendRaw(body, sizeof body);
-}
-
-std::uint8_t RequestLayer::moduleBaudCode(int baudRate)
-{
-    switch (baudRate) {
-    case 19200: return 7;
-    case 38400: return 8;
-    case 57600: return 9;
-    case 115200: return 10;
-    default: return 6;
-    }
-}
-
-void RequestLayer::SendModuleBaudRate(std::uint8_t address, std::uint8_t subCode, int baudRate)
-{
-    const std::uint8_t body[] = {address, 0x46, subCode, 0x00, moduleBaudCode(baudRate), 0x00, 0x00, 0x00, 0x01,
-                                 0x00, 0x00};
-    SendRaw(body, sizeof body);
-}
-
 void RequestLayer::SendRaw(const std::uint8_t *body, int length)
 {
     length = std::clamp(length, 0, Capacity - 2);
@@ -81,11 +51,7 @@ void RequestLayer::SendRaw(const QByteArray &body)
 
 bool RequestLayer::CheckResponseCrc() const
 {
-    if (RxCount < 2 || RxCount > Capacity)
-        return false;
-    const std::uint16_t expected = Crc16(RxFrame, static_cast<std::uint16_t>(RxCount - 2));
-    const std::uint16_t received = static_cast<std::uint16_t>(RxFrame[RxCount - 2] << 8 | RxFrame[RxCount - 1]);
-    return expected == received;
+    return RxCount <= Capacity && FrameCrcIntact(RxFrame, RxCount);
 }
 
 void RequestLayer::VaComm1RxBuf(const std::uint8_t *data, int count)

@@ -20,11 +20,8 @@ public:
     void SendReadHoldingRegisters(std::uint8_t address, std::uint16_t start, std::uint16_t count);
     void SendReadInputRegisters(std::uint8_t address, std::uint16_t start, std::uint16_t count);
     void SendWriteSingleRegister(std::uint8_t address, std::uint16_t reg, std::uint16_t value);
-    void SendModuleCommand(std::uint8_t address, std::uint8_t subCode);
-    void SendModuleCommandEx(std::uint8_t address, std::uint8_t subCode, std::uint8_t parameter);
-    void SendModuleBaudRate(std::uint8_t address, std::uint8_t subCode, int baudRate);
 
-    // Frames a body of the caller's own (meter and controller requests): body, then CRC.
+    // Frames a body of the caller's own (function 70, meter and controller requests): body, then CRC.
     void SendRaw(const std::uint8_t *body, int length);
     void SendRaw(const QByteArray &body);
 
@@ -42,9 +39,6 @@ public:
 
     QByteArray txBytes() const;
     QByteArray rxBytes() const;
-
-    // Code the M-7051D module expects for a baud rate in its function-70 write.
-    static std::uint8_t moduleBaudCode(int baudRate);
 
 private:
     void frameRegisterRequest(std::uint8_t address, std::uint8_t function, std::uint16_t first, std::uint16_t second);

@@ -243,7 +243,8 @@ void TVaComm::onResourceLost()
 {
     LinkCall call(m_linkCallDepth);
     emit OnError(SerialLink::DeviceLost);
-    Close();
+    Close(); // nothing when an OnError handler closed it already
+    emit OnLost();
 }
 
 void TVaComm::applyToLink()

@@ -86,6 +86,9 @@ signals:
     void OnRxBuf(const QByteArray &bytes);
     // SerialLink::LineErrorFlag bits. A lost device raises DeviceLost, then the port closes.
     void OnError(int flags);
+    // The device went away under the open port (adapter unplugged); raised once the
+    // port has closed (after OnClose), so a handler finds it closed.
+    void OnLost();
 
 private:
     void onReadyRead();

@@ -1,6 +1,6 @@
 #include "devices/b7720qmain.h"
 
-#include "bus/requestlayer.h"
+#include "devices/b7720qprotocol.h"
 #include "widgets/vrblinkled.h"
 
 #include <QGroupBox>
@@ -28,7 +28,8 @@ DeviceProfile TFB7720Q::makeProfile()
     return p;
 }
 
-TFB7720Q::TFB7720Q(DeviceHost &host, QWidget *parent) : TDeviceWindowOf(host, makeProfile(), parent)
+TFB7720Q::TFB7720Q(DeviceHost &host, QWidget *parent)
+    : TDeviceWindow(host, makeProfile(), CountersOf<TFB7720Q>(), parent)
 {
     QGroupBox *group = addMonitoringGroup(QStringLiteral("Состояния дискретных входов:"));
     auto *row = new QHBoxLayout(group);
@@ -52,12 +53,10 @@ void TFB7720Q::fillIdentification(const std::uint8_t *, int)
 
 void TFB7720Q::frameTestRequest(RequestLayer &frames, std::uint8_t address)
 {
-    frames.SendReadDiscreteInputs(address, 0x0000, 8);
+    b7720q::frameTestRequest(frames, address);
 }
 
 void TFB7720Q::decodeMonitoring(const std::uint8_t *rx, int rxCount)
 {
-    const int inputs = rxCount > 3 ? rx[3] : 0;
-    for (int k = 0; k < 8; ++k)
-        m_inputs[k]->setColorIndex(((inputs >> k) & 1) + 1);
+    ShowBits(m_inputs, b7720q::inputs(rx, rxCount));
 }

@@ -7,7 +7,7 @@
 class TVrBlinkLed;
 
 // The B-7720Q I/O module window: eight discrete inputs on LEDs.
-class TFB7720Q : public TDeviceWindowOf<TFB7720Q>
+class TFB7720Q : public TDeviceWindow
 {
     Q_OBJECT
 public:

@@ -1,22 +1,14 @@
 #include "devices/devicewindow.h"
 
-#include "bus/delayms.h"
+#include "bus/modbusexception.h"
 #include "bus/requestlayer.h"
 #include "bus/vacomm.h"
-#include "settings/formstorage.h"
 #include "widgets/dialogs.h"
 #include "widgets/rxspinedit.h"
-#include "widgets/vrblinkled.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTimer>
 
 namespace {
 const QString PortClosedText = QStringLiteral(
@@ -31,48 +23,9 @@ const QString NoAnswerBaudText = QStringLiteral(
 
 TDeviceWindow::~TDeviceWindow() = default;
 
-QStringList TDeviceWindow::journalLines() const
-{
-    return m_journal;
-}
-
-void TDeviceWindow::appendJournal(const QString &line)
-{
-    m_journal << line;
-    Memo1->appendPlainText(line);
-}
-
-void TDeviceWindow::clearJournal()
-{
-    m_journal.clear();
-    Memo1->clear();
-}
-
 std::uint8_t TDeviceWindow::currentAddress() const
 {
     return static_cast<std::uint8_t>(StaticTextAddr->text().toInt());
-}
-
-void TDeviceWindow::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    if (event->spontaneous())
-        return;
-    // A window not meant to open centred keeps its place near the owner's corner.
-    if (!m_profile.centred && parentWidget())
-        move(parentWidget()->window()->frameGeometry().topLeft() + QPoint(24, 24));
-    // The settings store has restored the editors before this handler runs.
-    guarded(this, [this] { FormShow(); });
-}
-
-void TDeviceWindow::keyPressEvent(QKeyEvent *event)
-{
-    // No cancel button: Escape must not close a window in the middle of a test.
-    if (event->key() == Qt::Key_Escape) {
-        event->ignore();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 void TDeviceWindow::FormShow()
@@ -86,20 +39,16 @@ void TDeviceWindow::FormShow()
     BitBtnStart->setFocus();
 }
 
-void TDeviceWindow::done(int result)
+void TDeviceWindow::frameRequest(RequestLayer &frames, std::uint8_t address)
 {
-    if (!m_closed) {
-        m_closed = true;
-        FormClose();
-    }
-    QDialog::done(result);
+    frameTestRequest(frames, address);
 }
 
-void TDeviceWindow::FormClose()
+void TDeviceWindow::decode(const RequestLayer &frames)
 {
-    TimerTest->stop();
-    // A settings file that cannot be written is reported; the window closes all the same.
-    guarded(this, [this] { FormStorage1->save(); });
+    // A refusal passes the CRC check and counts as accepted, but it carries no values.
+    if (counters().monitoring && !ModbusExceptionCode(frames.RxFrame, frames.RxCount))
+        decodeMonitoring(frames.RxFrame, frames.RxCount);
 }
 
 bool TDeviceWindow::ensurePortOpen()
@@ -111,17 +60,28 @@ bool TDeviceWindow::ensurePortOpen()
     return false;
 }
 
-void TDeviceWindow::exchange(int ms)
+bool TDeviceWindow::judgeWrite(const WriteTexts &texts, const std::function<void()> &onWritten)
 {
-    RequestLayer &frames = m_host.frames();
-    TVaComm &port = m_host.port();
-    port.PurgeWrite();
-    port.WriteBuf(frames.TxFrame, frames.TxCount);
-    // The event loop runs during the wait; the window's controls are held so a
-    // click cannot start another exchange into the same buffers meanwhile.
-    PageControl1->setEnabled(false);
-    DelayMs(ms);
-    PageControl1->setEnabled(true);
+    const RequestLayer &frames = m_host.frames();
+    const WriteAnswer answer = JudgeWriteAnswer(frames.RxFrame, frames.RxCount);
+    switch (answer.kind) {
+    case WriteAnswer::NoAnswer:
+        showError(this, texts.noAnswer);
+        return false;
+    case WriteAnswer::CrcError:
+        showWarning(this, texts.crcError);
+        return false;
+    case WriteAnswer::Refused:
+        // An exception answer passes the CRC check; it is a refusal, not a confirmation.
+        showWarning(this, RefusalMessage(answer.exceptionCode, texts.notWritten));
+        return false;
+    case WriteAnswer::Written:
+        if (onWritten)
+            onWritten();
+        showInformation(this, texts.written);
+        return true;
+    }
+    return false;
 }
 
 void TDeviceWindow::frameAddressWrite(RequestLayer &, std::uint8_t, int) {}
@@ -143,16 +103,12 @@ void TDeviceWindow::BitBtnAddrClick()
     frames.ResetTx();
     frameAddressWrite(frames, static_cast<std::uint8_t>(current), wanted);
     exchange(m_profile.configWaitMs);
-    if (m_closed)
+    if (isClosing())
         return;
-    if (frames.RxCount < 4) {
-        showError(this, NoAnswerAddressText);
-    } else if (frames.CheckResponseCrc()) {
-        StaticTextAddr->setText(QString::number(wanted));
-        showInformation(this, QStringLiteral("Новый сетевой адрес записан успешно!"));
-    } else {
-        showWarning(this, QStringLiteral("Произошла ошибка CRC!\rНовый сетевой адрес не записан!"));
-    }
+    const QString notWritten = QStringLiteral("Новый сетевой адрес не записан!");
+    judgeWrite({NoAnswerAddressText, QStringLiteral("Произошла ошибка CRC!\r") + notWritten, notWritten,
+                QStringLiteral("Новый сетевой адрес записан успешно!")},
+               [&] { StaticTextAddr->setText(QString::number(wanted)); });
 }
 
 void TDeviceWindow::BitBtnBaudClick()
@@ -170,111 +126,22 @@ void TDeviceWindow::BitBtnBaudClick()
     frames.ResetTx();
     frameBaudWrite(frames, currentAddress(), wanted);
     exchange(m_profile.configWaitMs);
-    if (m_closed)
+    if (isClosing())
         return;
-    if (frames.RxCount < 4) {
-        showError(this, NoAnswerBaudText);
-    } else if (!frames.CheckResponseCrc()) {
-        showWarning(this, QStringLiteral("Произошла ошибка CRC!\rНовое значение скорости обмена не записано!"));
-    } else {
-        showInformation(this, QStringLiteral("Новое значение скорости обмена записано успешно!\rИзменения вступят в "
-                                             "силу только после выключения питания устройства!"));
+    const QString notWritten = QStringLiteral("Новое значение скорости обмена не записано!");
+    if (judgeWrite({NoAnswerBaudText, QStringLiteral("Произошла ошибка CRC!\r") + notWritten, notWritten,
+                    QStringLiteral("Новое значение скорости обмена записано успешно!\rИзменения вступят в силу "
+                                   "только после выключения питания устройства!")}))
         close();
-    }
 }
 
 void TDeviceWindow::setTestControlsEnabled(bool enabled)
 {
-    if (m_profile.addressAndBaudActions) {
-        for (QPushButton *button : {BitBtnAddr, BitBtnBaud})
-            if (button)
-                button->setEnabled(enabled);
-    }
-}
-
-void TDeviceWindow::BitBtnStartClick()
-{
-    setTestControlsEnabled(false);
-    BitBtnStop->setEnabled(true);
-    BitBtnStop->setFocus();
-    BitBtnStart->setEnabled(false);
-    BitBtnReport->setEnabled(false);
-
-    clearJournal();
-    appendJournal(QStringLiteral("Тест запущен в ") + JournalTime(QTime::currentTime()));
-
-    RequestLayer &frames = m_host.frames();
-    frames.ResetRx();
-    frames.ResetTx();
-    TestCounters &c = counters();
-    c.sent = c.accepted = c.errors = 0;
-
-    ProgressBar1->setRange(0, RxSpinEditCount->IntValue());
-    ProgressBar1->setValue(0);
-    TimerTest->setInterval(RxSpinEditTimeOut->IntValue());
-    TimerTest->start();
-}
-
-void TDeviceWindow::TimerTestTimer()
-{
-    TestCounters &c = counters();
-    RequestLayer &frames = m_host.frames();
-    TVaComm &port = m_host.port();
-
-    if (c.sent > RxSpinEditCount->IntValue()) {
-        BitBtnStopClick();
+    if (!m_profile.addressAndBaudActions)
         return;
-    }
-    if (frames.RxCount <= 3) {
-        port.PurgeWrite();
-        ProgressBar1->setValue(c.sent);
-        ++c.sent;
-        frameTestRequest(frames, currentAddress());
-        port.WriteBuf(frames.TxFrame, frames.TxCount);
-        return;
-    }
-    if (frames.CheckResponseCrc()) {
-        ++c.accepted;
-        if (c.monitoring)
-            decodeMonitoring(frames.RxFrame, frames.RxCount);
-    } else {
-        ++c.errors;
-        appendJournal(QStringLiteral("->") + HexBytes(frames.TxFrame, frames.TxCount));
-        appendJournal(QStringLiteral("<-") + HexBytes(frames.RxFrame, frames.RxCount));
-    }
-    port.PurgeRead();
-    frames.ResetRx();
-}
-
-void TDeviceWindow::BitBtnStopClick()
-{
-    TimerTest->stop();
-    appendJournal(QStringLiteral("Тест остановлен в ") + JournalTime(QTime::currentTime()));
-    const QStringList summary = SummaryLines(m_profile.deviceName, configurationLines(), RxSpinEditCount->IntValue(),
-                                             RxSpinEditTimeOut->IntValue(), counters());
-    for (const QString &line : summary)
-        appendJournal(line);
-
-    showInformation(this, QStringLiteral("Тест завершен!\rРезультаты теста содержатся в журнале ошибок."));
-
-    PageControl1->setCurrentIndex(0);
-    TabSheet1Show();
-    setTestControlsEnabled(true);
-    BitBtnStart->setEnabled(true);
-    BitBtnStart->setFocus();
-    BitBtnStop->setEnabled(false);
-    BitBtnReport->setEnabled(true);
-    resetIdleLook();
-}
-
-void TDeviceWindow::resetIdleLook()
-{
-    for (QLabel *field : findChildren<QLabel *>()) {
-        if (field->property("Tag").toInt() != 0)
-            field->setText(QString::fromLatin1(IdleValue));
-    }
-    for (TVrBlinkLed *led : findChildren<TVrBlinkLed *>())
-        led->setColorIndex(1);
+    for (QPushButton *button : {BitBtnAddr, BitBtnBaud})
+        if (button)
+            button->setEnabled(enabled);
 }
 
 QStringList TDeviceWindow::configurationLines() const
@@ -285,32 +152,4 @@ QStringList TDeviceWindow::configurationLines() const
     lines << LabelVer->text() + StaticTextVer->text() << LabelAddr->text() + StaticTextAddr->text()
           << LabelBaud->text() + StaticTextBaud->text();
     return lines;
-}
-
-void TDeviceWindow::TabSheet1Show()
-{
-    counters().monitoring = false;
-}
-
-void TDeviceWindow::TabSheet2Show()
-{
-    counters().monitoring = true;
-}
-
-void TDeviceWindow::BitBtnReportClick()
-{
-    const QString proposed = QDir::current().filePath(ReportFileName(m_profile.reportPrefix, QDate::currentDate()));
-    const QString path = dialogs().saveFileName(this, QStringLiteral("Сохранение отчета..."),
-                                                QStringLiteral("журнал событий (*.log)"), proposed,
-                                                QStringLiteral("log"));
-    if (path.isEmpty()) {
-        showInformation(this, m_profile.reportCancelText);
-        return;
-    }
-    appendJournal(QStringLiteral("Отчет создан в ") + JournalTime(QTime::currentTime()));
-    // The next report of the run is proposed in the folder chosen now.
-    QDir::setCurrent(QFileInfo(path).absolutePath());
-    QString error;
-    if (!WriteReport(path, journalLines(), &error))
-        showError(this, QStringLiteral("Не удалось записать отчет в файл ") + path + QStringLiteral(":\r") + error);
 }

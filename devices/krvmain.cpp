@@ -1,6 +1,5 @@
 #include "devices/krvmain.h"
 
-#include "bus/requestlayer.h"
 #include "devices/krvprotocol.h"
 #include "widgets/vrblinkled.h"
 
@@ -27,7 +26,7 @@ DeviceProfile TFKRV::makeProfile()
     return p;
 }
 
-TFKRV::TFKRV(DeviceHost &host, QWidget *parent) : TDeviceWindowOf(host, makeProfile(), parent)
+TFKRV::TFKRV(DeviceHost &host, QWidget *parent) : TDeviceWindow(host, makeProfile(), CountersOf<TFKRV>(), parent)
 {
     buildMonitoringTab();
 }
@@ -100,26 +99,23 @@ void TFKRV::fillIdentification(const std::uint8_t *rx, int rxCount)
 
 void TFKRV::frameTestRequest(RequestLayer &frames, std::uint8_t address)
 {
-    frames.SendReadInputRegisters(address, krv::RegStatus, krv::TestRegisterCount);
+    krv::frameTestRequest(frames, address);
 }
 
 void TFKRV::frameAddressWrite(RequestLayer &frames, std::uint8_t current, int newAddress)
 {
-    frames.SendWriteSingleRegister(current, krv::RegAddress, static_cast<std::uint16_t>(newAddress));
+    krv::frameAddressWrite(frames, current, newAddress);
 }
 
 void TFKRV::frameBaudWrite(RequestLayer &frames, std::uint8_t current, int newBaud)
 {
-    frames.SendWriteSingleRegister(current, krv::RegBaudCode, krv::baudCode(newBaud));
+    krv::frameBaudWrite(frames, current, newBaud);
 }
 
 void TFKRV::decodeMonitoring(const std::uint8_t *rx, int rxCount)
 {
     const krv::Reading reading = krv::decodeReading(rx, rxCount);
-    for (std::size_t bit = 0; bit < m_leds.size(); ++bit) {
-        if (m_leds[bit])
-            m_leds[bit]->setColorIndex(((reading.status >> bit) & 1u) + 1);
-    }
+    ShowBits(m_leds, reading.status);
     for (std::size_t i = 0; i < m_currents.size(); ++i)
         m_currents[i]->setText(FormatGeneral(reading.currents[i]));
 }

@@ -7,7 +7,7 @@
 class TVrBlinkLed;
 
 // The KRV-A relay protection unit window.
-class TFKRV : public TDeviceWindowOf<TFKRV>
+class TFKRV : public TDeviceWindow
 {
     Q_OBJECT
 public:

@@ -1,38 +1,40 @@
 #include "devices/krvprotocol.h"
 
+#include "bus/answerbytes.h"
+#include "bus/requestlayer.h"
+
 namespace krv {
-namespace {
-std::uint32_t byteAt(const std::uint8_t *rx, int count, int i)
+
+void frameTestRequest(RequestLayer &frames, std::uint8_t address)
 {
-    return i < count ? rx[i] : 0u;
+    frames.SendReadInputRegisters(address, RegStatus, TestRegisterCount);
 }
 
-std::uint32_t word16(const std::uint8_t *rx, int count, int i)
+void frameAddressWrite(RequestLayer &frames, std::uint8_t address, int newAddress)
 {
-    return byteAt(rx, count, i) << 8 | byteAt(rx, count, i + 1);
+    frames.SendWriteSingleRegister(address, RegAddress, static_cast<std::uint16_t>(newAddress));
 }
 
-std::uint32_t word32(const std::uint8_t *rx, int count, int i)
+void frameBaudWrite(RequestLayer &frames, std::uint8_t address, int baud)
 {
-    return word16(rx, count, i) << 16 | word16(rx, count, i + 2);
+    frames.SendWriteSingleRegister(address, RegBaudCode, baudCode(baud));
 }
-} // namespace
 
 Identification decodeIdentification(const std::uint8_t *rx, int count)
 {
     Identification id;
-    id.code = static_cast<int>(word16(rx, count, 3));
-    id.model = static_cast<int>(word16(rx, count, 5));
-    id.version = word16(rx, count, 7) * 0.01;
+    id.code = static_cast<int>(answer::word16(rx, count, 3));
+    id.model = static_cast<int>(answer::word16(rx, count, 5));
+    id.version = answer::word16(rx, count, 7) * 0.01;
     return id;
 }
 
 Reading decodeReading(const std::uint8_t *rx, int count)
 {
     Reading reading;
-    reading.status = static_cast<std::uint16_t>(word16(rx, count, 3));
+    reading.status = static_cast<std::uint16_t>(answer::word16(rx, count, 3));
     for (std::size_t i = 0; i < CurrentOffsets.size(); ++i)
-        reading.currents[i] = word32(rx, count, CurrentOffsets[i]) * 0.01;
+        reading.currents[i] = answer::word32(rx, count, CurrentOffsets[i]) * 0.01;
     return reading;
 }
 

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+class RequestLayer;
+
 // KRV-A relay protection unit: register map and answer decoding.
 namespace krv {
 
@@ -30,6 +32,10 @@ struct Reading
     std::uint16_t status = 0;   // alarm bits
     std::array<double, 8> currents{}; // amperes
 };
+
+void frameTestRequest(RequestLayer &frames, std::uint8_t address);
+void frameAddressWrite(RequestLayer &frames, std::uint8_t address, int newAddress);
+void frameBaudWrite(RequestLayer &frames, std::uint8_t address, int baud);
 
 // From the answer to the search probe (three input registers from 0x0000).
 // Bytes past `count` read as 0.

@@ -1,6 +1,6 @@
 #include "devices/m7051main.h"
 
-#include "bus/requestlayer.h"
+#include "devices/m7051protocol.h"
 #include "widgets/vrblinkled.h"
 
 #include <QGridLayout>
@@ -9,10 +9,6 @@
 
 TFM7051 *FM7051 = nullptr;
 
-namespace {
-constexpr std::uint8_t SubCodeAddress = 0x04;
-constexpr std::uint8_t SubCodeBaud = 0x06;
-} // namespace
 
 DeviceProfile TFM7051::makeProfile()
 {
@@ -33,7 +29,8 @@ DeviceProfile TFM7051::makeProfile()
     return p;
 }
 
-TFM7051::TFM7051(DeviceHost &host, QWidget *parent) : TDeviceWindowOf(host, makeProfile(), parent)
+TFM7051::TFM7051(DeviceHost &host, QWidget *parent)
+    : TDeviceWindow(host, makeProfile(), CountersOf<TFM7051>(), parent)
 {
     QGroupBox *group = addMonitoringGroup(QStringLiteral("Состояния дискретных входов:"));
     group->setObjectName(QStringLiteral("StaticText9"));
@@ -53,33 +50,25 @@ TFM7051::~TFM7051() = default;
 
 void TFM7051::fillIdentification(const std::uint8_t *rx, int rxCount)
 {
-    // The three bytes after the address, function and sub-code echo of the search answer.
-    QStringList parts;
-    for (int i = 3; i <= 5; ++i)
-        parts << QString::number(i < rxCount ? rx[i] : 0);
-    StaticTextVer->setText(parts.join(QLatin1Char('.')));
+    StaticTextVer->setText(m7051::versionText(rx, rxCount));
 }
 
 void TFM7051::frameTestRequest(RequestLayer &frames, std::uint8_t address)
 {
-    frames.SendReadDiscreteInputs(address, 0x0000, 16);
+    m7051::frameTestRequest(frames, address);
 }
 
 void TFM7051::frameAddressWrite(RequestLayer &frames, std::uint8_t current, int newAddress)
 {
-    frames.SendModuleCommandEx(current, SubCodeAddress, static_cast<std::uint8_t>(newAddress));
+    m7051::frameAddressWrite(frames, current, newAddress);
 }
 
 void TFM7051::frameBaudWrite(RequestLayer &frames, std::uint8_t current, int newBaud)
 {
-    frames.SendModuleBaudRate(current, SubCodeBaud, newBaud);
+    m7051::frameBaudWrite(frames, current, newBaud);
 }
 
 void TFM7051::decodeMonitoring(const std::uint8_t *rx, int rxCount)
 {
-    const int low = rxCount > 3 ? rx[3] : 0;
-    const int high = rxCount > 4 ? rx[4] : 0;
-    const int inputs = high << 8 | low;
-    for (int n = 0; n < 16; ++n)
-        m_inputs[n]->setColorIndex(((inputs >> n) & 1) + 1);
+    ShowBits(m_inputs, m7051::inputs(rx, rxCount));
 }

@@ -8,7 +8,7 @@ class TVrBlinkLed;
 
 // The M-7051D 16-input module window. Address and baud rate are written with the
 // module's own function 70; the inputs show on 16 LEDs.
-class TFM7051 : public TDeviceWindowOf<TFM7051>
+class TFM7051 : public TDeviceWindow
 {
     Q_OBJECT
 public:

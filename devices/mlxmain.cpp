@@ -1,6 +1,7 @@
 #include "devices/mlxmain.h"
 
 #include "bus/requestlayer.h"
+#include "devices/mlxprotocol.h"
 #include "widgets/dialogs.h"
 #include "widgets/rxspinedit.h"
 #include "widgets/vrdigitgroup.h"
@@ -12,19 +13,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <cmath>
 
 TFMLX *FMLX = nullptr;
 
 namespace {
-constexpr std::uint16_t RegAddress = 0x0000;     // written through bus address 0
-constexpr std::uint16_t RegEmissivity = 0x0002;  // Kt x 100
-
-int word(const std::uint8_t *rx, int count, int i)
-{
-    return (i < count ? rx[i] : 0) * 256 + (i + 1 < count ? rx[i + 1] : 0);
-}
-
 TVrDigitGroup *makeDisplay(const char *name, QWidget *parent)
 {
     auto *display = new TVrDigitGroup(parent);
@@ -66,12 +58,7 @@ DeviceProfile TFMLX::makeProfile()
     return p;
 }
 
-int TFMLX::hundredths(double value)
-{
-    return static_cast<int>(std::lround(value * 100));
-}
-
-TFMLX::TFMLX(DeviceHost &host, QWidget *parent) : TDeviceWindowOf(host, makeProfile(), parent)
+TFMLX::TFMLX(DeviceHost &host, QWidget *parent) : TDeviceWindow(host, makeProfile(), CountersOf<TFMLX>(), parent)
 {
     QGridLayout *grid = configurationGrid();
     QWidget *panel = grid->parentWidget();
@@ -126,26 +113,25 @@ TFMLX::~TFMLX() = default;
 
 void TFMLX::fillIdentification(const std::uint8_t *rx, int rxCount)
 {
-    StaticTextKt->setText(FormatGeneral(word(rx, rxCount, 7) * 0.01));
+    StaticTextKt->setText(FormatGeneral(mlx::emissivity(rx, rxCount)));
 }
 
 void TFMLX::frameTestRequest(RequestLayer &frames, std::uint8_t address)
 {
-    frames.SendReadHoldingRegisters(address, 0x0000, 2);
+    mlx::frameTestRequest(frames, address);
 }
 
 void TFMLX::frameAddressWrite(RequestLayer &frames, std::uint8_t, int newAddress)
 {
-    // The sensor takes its new address through bus address 0, whatever its address now.
-    frames.SendWriteSingleRegister(0, RegAddress, static_cast<std::uint16_t>(newAddress));
+    mlx::frameAddressWrite(frames, newAddress);
 }
 
 void TFMLX::decodeMonitoring(const std::uint8_t *rx, int rxCount)
 {
-    VrDigitGroupT1->setValue(word(rx, rxCount, 3) * 0.01);
-    VrDigitGroupT2->setValue(word(rx, rxCount, 5) * 0.01);
+    const mlx::Temperatures t = mlx::decodeTemperatures(rx, rxCount);
+    VrDigitGroupT1->setValue(t.surface);
+    VrDigitGroupT2->setValue(t.air);
 }
-
 
 void TFMLX::setTestControlsEnabled(bool enabled)
 {
@@ -174,19 +160,15 @@ void TFMLX::BitBtnKtClick()
     RequestLayer &frames = m_host.frames();
     frames.ResetRx();
     frames.ResetTx();
-    frames.SendWriteSingleRegister(currentAddress(), RegEmissivity, static_cast<std::uint16_t>(wanted));
+    mlx::frameEmissivityWrite(frames, currentAddress(), wanted);
     exchange(profile().configWaitMs);
     if (isClosing())
         return;
-    if (frames.RxCount < 4) {
-        showError(this, QStringLiteral("Устройство не отвечает на запросы:\r1. Проверьте питание и схему подключения "
-                                       "устройства;\r2. Перезапустите программу."));
-    } else if (!frames.CheckResponseCrc()) {
-        showWarning(this, QStringLiteral("Произошла ошибка CRC!\rНовое значение коэффициента теплоизлучения не "
-                                         "записано!"));
-    } else {
-        showInformation(this, QStringLiteral("Новое значение коэффициента теплоизлучения записано успешно!\r"
-                                             "Необходимо перезагрузить датчик температуры по питанию!"));
+    const QString notWritten = QStringLiteral("Новое значение коэффициента теплоизлучения не записано!");
+    if (judgeWrite({QStringLiteral("Устройство не отвечает на запросы:\r1. Проверьте питание и схему подключения "
+                                   "устройства;\r2. Перезапустите программу."),
+                    QStringLiteral("Произошла ошибка CRC!\r") + notWritten, notWritten,
+                    QStringLiteral("Новое значение коэффициента теплоизлучения записано успешно!\rНеобходимо "
+                                   "перезагрузить датчик температуры по питанию!")}))
         close();
-    }
 }

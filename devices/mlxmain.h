@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devices/devicewindow.h"
+#include "devices/mlxprotocol.h"
 
 class QPushButton;
 class TRxSpinEdit;
@@ -9,7 +10,7 @@ class TVrDigitGroup;
 // The infrared temperature sensor window: surface and air temperatures on
 // seven-segment displays, the emissivity coefficient, an address written through
 // bus address 0. The sensor always works at 19200 bit/s: no baud rate change.
-class TFMLX : public TDeviceWindowOf<TFMLX>
+class TFMLX : public TDeviceWindow
 {
     Q_OBJECT
 public:
@@ -18,7 +19,7 @@ public:
 
     static DeviceProfile makeProfile();
     // Hundredths of a coefficient as the sensor's register holds them (0.53 -> 53).
-    static int hundredths(double value);
+    static int hundredths(double value) { return mlx::hundredths(value); }
 
     void BitBtnKtClick();
 

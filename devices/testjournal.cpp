@@ -1,5 +1,7 @@
 #include "devices/testjournal.h"
 
+#include "bus/requestlayer.h"
+
 #include <QLocale>
 #include <QSaveFile>
 #include <QStringEncoder>
@@ -11,6 +13,13 @@ QString FormatGeneral(double value)
     if (separator != QLatin1String("."))
         text.replace(QLatin1Char('.'), separator);
     return text;
+}
+
+QString JournalHexLine(const QString &prefix, const std::uint8_t *data, int count)
+{
+    if (count <= JournalHexBytes)
+        return prefix + HexBytes(data, count);
+    return prefix + HexBytes(data, JournalHexBytes) + QStringLiteral(" ... (всего %1 байт)").arg(count);
 }
 
 QString JournalTime(const QTime &time)

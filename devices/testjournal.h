@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QTime>
 
+#include <cstdint>
+
 // Counters of a device window's communication test; one set per window type,
 // kept for the whole run.
 struct TestCounters
@@ -18,6 +20,12 @@ struct TestCounters
 // Real values as the windows show them: up to 15 significant digits, no trailing
 // zeros, the locale's decimal separator (123,45 on a Russian system).
 QString FormatGeneral(double value);
+
+// A journal line of bytes: the prefix ("->", "<-") and two upper-case hex digits a
+// byte. A frame longer than JournalHexBytes (a noise flood) is cut there and its
+// length added, so one line stays readable.
+constexpr int JournalHexBytes = 256;
+QString JournalHexLine(const QString &prefix, const std::uint8_t *data, int count);
 
 // Time stamps of the journal lines ("14:05:33").
 QString JournalTime(const QTime &time);

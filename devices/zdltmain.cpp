@@ -1,6 +1,6 @@
 #include "devices/zdltmain.h"
 
-#include "bus/requestlayer.h"
+#include "devices/zdltprotocol.h"
 #include "widgets/rxspinedit.h"
 
 #include <QGridLayout>
@@ -11,15 +11,6 @@
 
 TFZDLT *FZDLT = nullptr;
 
-namespace {
-constexpr std::uint16_t FirstRegister = 0xFC7C;
-constexpr std::uint16_t RegisterCount = 14; // a 33-byte answer
-
-int word(const std::uint8_t *rx, int count, int i)
-{
-    return (i < count ? rx[i] : 0) * 256 + (i + 1 < count ? rx[i + 1] : 0);
-}
-} // namespace
 
 DeviceProfile TFZDLT::makeProfile()
 {
@@ -37,7 +28,7 @@ DeviceProfile TFZDLT::makeProfile()
     return p;
 }
 
-TFZDLT::TFZDLT(DeviceHost &host, QWidget *parent) : TDeviceWindowOf(host, makeProfile(), parent)
+TFZDLT::TFZDLT(DeviceHost &host, QWidget *parent) : TDeviceWindow(host, makeProfile(), CountersOf<TFZDLT>(), parent)
 {
     auto *group = new QGroupBox(QStringLiteral("    Класс напряжения:      "));
     auto *row = new QHBoxLayout(group);
@@ -69,17 +60,17 @@ TFZDLT::~TFZDLT() = default;
 
 void TFZDLT::frameTestRequest(RequestLayer &frames, std::uint8_t address)
 {
-    frames.SendReadInputRegisters(address, FirstRegister, RegisterCount);
+    zdlt::frameTestRequest(frames, address);
 }
 
 void TFZDLT::decodeMonitoring(const std::uint8_t *rx, int rxCount)
 {
     // The class is read at every answer, so a change shows with the next one.
-    const int k = voltageFactor(RxSpinEditkV->IntValue());
-    m_ua->setText(FormatGeneral(double(word(rx, rxCount, 3)) * k));
-    m_ub->setText(FormatGeneral(double(word(rx, rxCount, 7)) * k));
-    m_uc->setText(FormatGeneral(double(word(rx, rxCount, 11)) * k));
-    m_f->setText(FormatGeneral(word(rx, rxCount, 29) * 0.1));
+    const zdlt::Reading r = zdlt::decodeReading(rx, rxCount, RxSpinEditkV->IntValue());
+    m_ua->setText(FormatGeneral(r.ua));
+    m_ub->setText(FormatGeneral(r.ub));
+    m_uc->setText(FormatGeneral(r.uc));
+    m_f->setText(FormatGeneral(r.frequency));
 }
 
 QStringList TFZDLT::configurationLines() const

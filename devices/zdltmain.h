@@ -6,7 +6,7 @@ class TRxSpinEdit;
 
 // The ZDLT-1 relay protection unit window: phase voltages scaled by the voltage
 // class, and the frequency. No identification, no address or baud change.
-class TFZDLT : public TDeviceWindowOf<TFZDLT>
+class TFZDLT : public TDeviceWindow
 {
     Q_OBJECT
 public:
@@ -15,8 +15,6 @@ public:
 
     static DeviceProfile makeProfile();
 
-    // Volts per register unit: 99 for the 10 kV class, 59 for 6 kV.
-    static int voltageFactor(int kiloVolts) { return kiloVolts == 10 ? 99 : 59; }
 
 protected:
     void frameTestRequest(RequestLayer &frames, std::uint8_t address) override;

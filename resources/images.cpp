@@ -1,5 +1,7 @@
 #include "resources/images.h"
 
+#include "devices/devicekinds.h"
+
 #include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
@@ -31,16 +33,8 @@ qreal screenRatio()
 
 QString devicePictureName(int tag)
 {
-    switch (tag) {
-    case 1: return Pictures::Krva;
-    case 2: return Pictures::Zdlt;
-    case 3: return Pictures::M7051d;
-    case 4: return Pictures::Set4tm;
-    case 5: return Pictures::Sensor;
-    case 6: return Pictures::Controller;
-    case 7: return Pictures::B7720q;
-    default: return QString();
-    }
+    const DeviceKind *kind = FindDeviceKind(tag);
+    return kind ? QString::fromLatin1(kind->picture) : QString();
 }
 
 bool hasPicture(const QString &name)

@@ -87,6 +87,8 @@ public:
 
     // Switches every device off and on.
     void powerCycle();
+    // The master's adapter is pulled out: every link to the bus loses its device.
+    void unplug() { emit unplugged(); }
 
     qint64 charUs() const;    // one character (start, 8 data, parity, stop bit)
     qint64 silenceUs() const; // 3.5 characters, at least 1750 µs
@@ -110,6 +112,7 @@ public:
     void resetCounters() { m_counters = {}; }
 
 signals:
+    void unplugged();
     // Bytes arriving at the master.
     void transmit(const QByteArray &bytes);
     // Bus monitor: every frame in both directions; the time is the local wall

@@ -26,6 +26,7 @@ bool SimLink::open(const LineSettings &settings)
     m_bus->setLine(settings);
     m_input.clear();
     m_connection = connect(m_bus, &Bus::transmit, this, &SimLink::onTransmit);
+    m_unplug = connect(m_bus, &Bus::unplugged, this, &SimLink::onUnplugged);
     m_open = true;
     m_error = {};
     return true;
@@ -36,6 +37,7 @@ void SimLink::close()
     if (!m_open)
         return;
     disconnect(m_connection);
+    disconnect(m_unplug);
     m_open = false;
     m_input.clear();
 }
@@ -90,6 +92,14 @@ void SimLink::onTransmit(const QByteArray &bytes)
         return;
     m_input.append(bytes);
     emit readyRead();
+}
+
+void SimLink::onUnplugged()
+{
+    if (!m_open)
+        return;
+    close();
+    emit resourceLost();
 }
 
 SerialLinkFactory simLinkFactory(Bus &bus)

@@ -34,6 +34,7 @@ public:
 
 private:
     void onTransmit(const QByteArray &bytes);
+    void onUnplugged();
     bool fail(ErrorKind kind, const QString &text);
 
     QPointer<Bus> m_bus;
@@ -41,6 +42,7 @@ private:
     QByteArray m_input;
     Error m_error;
     QMetaObject::Connection m_connection;
+    QMetaObject::Connection m_unplug;
 };
 
 // Link factory for TVaComm::setLinkFactory: every device name opens the bus.

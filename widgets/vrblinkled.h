@@ -6,6 +6,7 @@
 class QPainter;
 
 #include <array>
+#include <cstdint>
 #include <stdexcept>
 
 // Raised for an LED colour index outside 1..4.
@@ -88,3 +89,16 @@ private:
     int m_margin = 0;
     int m_spacing = 3;
 };
+
+// Lights LED n when bit n of `bits` is set (colour index 2) and turns it off
+// otherwise (1); a null entry is a bit without a LED.
+template <typename Leds>
+void ShowBits(const Leds &leds, std::uint32_t bits)
+{
+    int bit = 0;
+    for (TVrBlinkLed *led : leds) {
+        if (led)
+            led->setColorIndex(static_cast<int>((bits >> bit) & 1u) + 1);
+        ++bit;
+    }
+}

@@ -6,8 +6,10 @@
 #include "sim/modules.h"
 #include "sim/thermal.h"
 #include "sim/relays.h"
-#include "support/scripteddialogs.h"
+#include "support/fakelink.h"
+#include "support/fakeserialtree.h"
 #include "support/simrig.h"
+#include "support/testfixture.h"
 #include "widgets/radiogroup.h"
 #include "widgets/rxspinedit.h"
 
@@ -35,8 +37,8 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedDialogs> m_dialogs;
+    std::unique_ptr<TestFixture> m_fixture;
+    ScriptedDialogs *m_dialogs = nullptr;
     std::unique_ptr<sim::Bus> m_bus;
     std::unique_ptr<TFOrvekConfigurator> m_main;
     QList<Opened> m_opened;
@@ -57,7 +59,7 @@ class TestMainWindow : public QObject
         for (auto kind : {DeviceWindowKind::KRV, DeviceWindowKind::ZDLT, DeviceWindowKind::M7051,
                           DeviceWindowKind::SET4TM, DeviceWindowKind::MLX, DeviceWindowKind::C3940F,
                           DeviceWindowKind::B7720Q}) {
-            main().setWindowOpener(kind, [this, kind](TFOrvekConfigurator &m, QWidget *) {
+            main().setWindowOpener(kind, [this, kind](DeviceHost &m, QWidget *) {
                 QVERIFY(m.port().Active());
                 m_opened.append({kind, m.foundAddressText(), m.frames().rxBytes()});
             });
@@ -78,21 +80,23 @@ class TestMainWindow : public QObject
         main().Timer1->stop();
     }
     // One search step; then, when an answer is expected, the wait until all of it is in.
+    // A probe that gets no answer is waited for until the bus has heard it.
     void step(int expectBytes = 0)
     {
+        const int heard = m_bus->counters().frames;
+        QSignalSpy probed(&main().search(), &DeviceSearch::probed);
         main().Timer1Timer();
         if (expectBytes > 0)
             QVERIFY(QTest::qWaitFor([&] { return main().frames().RxCount >= expectBytes; }, 3000));
-        else
-            QTest::qWait(5);
+        else if (!probed.isEmpty())
+            QVERIFY(QTest::qWaitFor([&] { return m_bus->counters().frames > heard; }, 3000));
     }
 
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        TFormStorage::setFilePath(m_dir->filePath(QStringLiteral("OrvekConfigurator.ini")));
-        m_dialogs = std::make_unique<ScriptedDialogs>();
+        m_fixture = std::make_unique<TestFixture>();
+        m_dialogs = &m_fixture->dialogs;
         m_bus = std::make_unique<sim::Bus>();
         tuneForTests(*m_bus);
         m_main = std::make_unique<TFOrvekConfigurator>();
@@ -108,8 +112,8 @@ private slots:
     {
         m_main.reset();
         m_bus.reset();
-        QVERIFY2(m_dialogs->unexpected.isEmpty(), qPrintable(m_dialogs->unexpected.join('\n')));
-        m_dialogs.reset();
+        QVERIFY2(m_fixture->clean(), m_fixture->report());
+        m_fixture.reset();
     }
 
     void defaults()
@@ -205,6 +209,8 @@ private slots:
         setRange(4, 4);
         startManual(TagController);
         step(6);
+        m_dialogs->expectInformation(QStringLiteral("По адресу 4 найдено устройство \"Система ТРАВ/ЖНКТ\".\r"
+                                                    "Окно этого устройства в данной версии программы не предусмотрено."));
         step();
         QCOMPARE(m_dialogs->texts("information"),
                  QStringList{QStringLiteral("По адресу 4 найдено устройство \"Система ТРАВ/ЖНКТ\".\r"
@@ -224,6 +230,8 @@ private slots:
                         QCOMPARE(int(std::uint8_t(bytes.at(0))), 5);
                     }
                 });
+        m_dialogs->expectWarning(QStringLiteral("Устройства в заданном даипазоне адресов (от 5 до 5) не обнаружены!\r"
+                                                "Проверьте параметры подключения и повторите поиск."));
         main().BitBtnKRVClick(TagKRV);
         QVERIFY(!main().DeviceGroup->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(!m_dialogs->texts("warning").isEmpty(), 5000);
@@ -291,17 +299,58 @@ private slots:
 
     void portThatCannotBeOpened()
     {
+        // A system with no serial devices, so the hint under the component's text is known.
+        FakeSerialTree empty;
+        const SerialSystem system = empty.system();
+        setSerialSystem(&system);
         main().VaComm1->setLinkFactory(SerialLinkFactory());
         main().VaComm1->setPortResolver([](int) { return QStringLiteral("/nonexistent/ttyORVEK"); });
+        m_dialogs->expectError(QStringLiteral("Specified device not found (/nonexistent/ttyORVEK).\r\r"
+                                              "Последовательные порты не найдены: проверьте, подключен ли "
+                                              "преобразователь RS-485."));
         QTest::mouseClick(main().BitBtnKRV, Qt::LeftButton);
-        const QStringList errors = m_dialogs->texts("error");
-        QCOMPARE(errors.size(), 1);
-        // The component's own text comes first; what to do about it follows.
-        QCOMPARE(errors.first().section(QLatin1Char('\r'), 0, 0),
-                 QStringLiteral("Specified device not found (/nonexistent/ttyORVEK)."));
+        setSerialSystem(nullptr);
+        QCOMPARE(m_dialogs->texts("error").size(), 1);
         QVERIFY(!main().VaComm1->Active());
         QVERIFY(main().DeviceGroup->isEnabled());
         QVERIFY(!main().Timer1->isActive());
+    }
+
+    // A lasting fault: the output buffer stays full. One box, with the search already over.
+    void faultInASearchStepGivesOneBox()
+    {
+        FakeLinkFactory links;
+        links.prepare = [](FakeLink &link) { link.pending = 5000; };
+        main().VaComm1->setLinkFactory(links.factory());
+        bool stoppedFirst = false;
+        m_dialogs->onShown = [&](const ScriptedDialogs::Shown &) {
+            stoppedFirst = !main().Timer1->isActive() && !main().VaComm1->Active();
+        };
+        m_dialogs->expectError(QStringLiteral("Output buffer is full. Please check comm status."));
+        main().BitBtnKRVClick(TagKRV);
+        QTRY_COMPARE(m_dialogs->texts("error").size(), 1);
+        QVERIFY(stoppedFirst);
+        QVERIFY(main().DeviceGroup->isEnabled());
+    }
+
+    void lostAdapterEndsTheSearchWithOneMessage()
+    {
+        setRange(1, 50);
+        main().BitBtnKRVClick(TagKRV);
+        QTRY_COMPARE(main().StaticTextMsg->text(), QStringLiteral("не отвечает"));
+        m_dialogs->expectError(QStringLiteral("Связь с портом /dev/ttyUSB0 потеряна: адаптер отключен или порт закрыт.\r"
+                                              "Поиск устройств остановлен. Проверьте подключение и повторите поиск."));
+        m_bus->unplug();
+        QTRY_COMPARE(m_dialogs->texts("error").size(), 1);
+        QVERIFY(!main().VaComm1->Active());
+        QVERIFY(!main().Timer1->isActive());
+        QVERIFY(main().DeviceGroup->isEnabled());
+        QCOMPARE(main().StaticTextMsg->text(), QString());
+        // The adapter is back: the next search runs.
+        main().BitBtnKRVClick(TagKRV);
+        QVERIFY(main().VaComm1->Active());
+        QTRY_COMPARE(main().StaticTextMsg->text(), QStringLiteral("не отвечает"));
+        main().Action1Execute();
     }
 
     void portMappingFromTheSettingsFile()
@@ -359,6 +408,7 @@ private slots:
     {
         main().close();
         QVERIFY(QFile::setPermissions(TFormStorage::filePath(), QFileDevice::ReadOwner));
+        m_dialogs->expectError(QStringLiteral("Unable to write to ") + TFormStorage::filePath());
         TFOrvekConfigurator again;
         again.show();
         QVERIFY(again.close());

@@ -6,12 +6,11 @@
 #include "settings/formstorage.h"
 #include "support/fakelink.h"
 #include "support/fakeserialtree.h"
-#include "support/scripteddialogs.h"
+#include "support/testfixture.h"
 #include "widgets/rxspinedit.h"
 
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -42,8 +41,7 @@ class TestPortsDialog : public QObject
 
     FakeSerialTree tree;
     std::unique_ptr<SerialSystem> system;
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<ScriptedDialogs> boxes;
+    std::unique_ptr<TestFixture> fixture;
     std::unique_ptr<TFOrvekConfigurator> main;
 
     // Clicks the main window's port button and runs `drive` on the dialog while it is shown.
@@ -76,9 +74,7 @@ private slots:
 
     void init()
     {
-        dir = std::make_unique<QTemporaryDir>();
-        TFormStorage::setFilePath(dir->filePath(QStringLiteral("OrvekConfigurator.ini")));
-        boxes = std::make_unique<ScriptedDialogs>();
+        fixture = std::make_unique<TestFixture>();
         setSerialSystem(system.get());
         main = std::make_unique<TFOrvekConfigurator>();
         main->show();
@@ -89,8 +85,8 @@ private slots:
     {
         main.reset();
         setSerialSystem(nullptr);
-        QVERIFY2(boxes->unexpected.isEmpty(), qPrintable(boxes->unexpected.join('\n')));
-        boxes.reset();
+        QVERIFY2(fixture->clean(), fixture->report());
+        fixture.reset();
     }
 
     void deviceTable()
@@ -148,12 +144,12 @@ private slots:
             link.openError = {SerialLink::ErrorKind::OpenFailed, EACCES, QStringLiteral("Permission denied")};
         };
         main->VaComm1->setLinkFactory(links.factory());
+        fixture->dialogs.expectError(QStringLiteral(
+            "Can't open specified device /dev/ttyUSB0 (Error 13, Permission denied)\r\r"
+            "Устройство /dev/ttyUSB0 принадлежит группе dialout, а пользователь ivan в нее не входит.\r"
+            "Добавьте его в группу командой:\rsudo usermod -a -G dialout ivan\rи войдите в систему заново."));
         QTest::mouseClick(main->BitBtnKRV, Qt::LeftButton);
-        QCOMPARE(boxes->texts("error"),
-                 QStringList{QStringLiteral(
-                     "Can't open specified device /dev/ttyUSB0 (Error 13, Permission denied)\r\r"
-                     "Устройство /dev/ttyUSB0 принадлежит группе dialout, а пользователь ivan в нее не входит.\r"
-                     "Добавьте его в группу командой:\rsudo usermod -a -G dialout ivan\rи войдите в систему заново.")});
+        QCOMPARE(fixture->dialogs.texts("error").size(), 1);
         QVERIFY(!main->VaComm1->Active());
         QVERIFY(main->DeviceGroup->isEnabled());
     }
@@ -172,13 +168,13 @@ private slots:
         const QString user = QString::fromLocal8Bit(pw->pw_name);
         AssignPort(TFormStorage::filePath(), 1, device);
 
+        fixture->dialogs.expectError(QStringLiteral("Can't open specified device %1 (Error 13, %2)\r\r"
+                                                    "Устройство %1 принадлежит группе %3, а пользователь %4 в нее "
+                                                    "не входит.\rДобавьте его в группу командой:\r"
+                                                    "sudo usermod -a -G %3 %4\rи войдите в систему заново.")
+                                         .arg(device, qt_error_string(EACCES), group, user));
         QTest::mouseClick(main->BitBtnKRV, Qt::LeftButton);
-        QCOMPARE(boxes->texts("error"),
-                 QStringList{QStringLiteral("Can't open specified device %1 (Error 13, %2)\r\r"
-                                            "Устройство %1 принадлежит группе %3, а пользователь %4 в нее не входит.\r"
-                                            "Добавьте его в группу командой:\rsudo usermod -a -G %3 %4\r"
-                                            "и войдите в систему заново.")
-                                 .arg(device, qt_error_string(EACCES), group, user)});
+        QCOMPARE(fixture->dialogs.texts("error").size(), 1);
         QVERIFY(!main->VaComm1->Active());
     }
 };

@@ -1,10 +1,17 @@
-#include "app/scan.h"
+#include "app/devicesearch.h"
+#include "bus/requestlayer.h"
+#include "bus/ticktimer.h"
+#include "bus/vacomm.h"
+#include "devices/devicekinds.h"
+#include "support/fakelink.h"
 
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <memory>
 
 Q_DECLARE_METATYPE(DeviceWindowKind)
+Q_DECLARE_METATYPE(DeviceSearch::Status)
 
 namespace {
 QByteArray framed(const char *bodyHex)
@@ -91,5 +98,98 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestScan)
+// The search without a window, on a manual clock and an in-memory port.
+class TestDeviceSearch : public QObject
+{
+    Q_OBJECT
+
+    FakeLinkFactory m_links;
+    std::unique_ptr<TVaComm> m_port;
+    std::unique_ptr<RequestLayer> m_frames;
+    ManualTickTimer m_clock;
+    std::unique_ptr<DeviceSearch> m_search;
+
+    // Starts a KRV-A search of first..last as the main window does.
+    void start(int first, int last)
+    {
+        m_search->lastAddress = [last] { return last; };
+        m_search->prepare(TagKRV, 100, last);
+        m_port->Open();
+        m_search->arm(first);
+    }
+    QList<int> probedAddresses() const
+    {
+        QList<int> addresses;
+        const QByteArray w = m_links.last()->written;
+        for (int i = 0; i + 8 <= w.size(); i += 8)
+            addresses << std::uint8_t(w.at(i));
+        return addresses;
+    }
+
+private slots:
+    void init()
+    {
+        m_links = FakeLinkFactory();
+        m_port = std::make_unique<TVaComm>();
+        m_port->setLinkFactory(m_links.factory());
+        m_frames = std::make_unique<RequestLayer>();
+        connect(m_port.get(), &TVaComm::OnRxBuf, this, [this](const QByteArray &b) { m_frames->VaComm1RxBuf(b); });
+        m_search = std::make_unique<DeviceSearch>(*m_port, *m_frames, m_clock);
+    }
+    void cleanup()
+    {
+        m_search.reset();
+        m_port.reset();
+    }
+
+    void rangeFiveToFiveSendsFourProbesThenEnds()
+    {
+        start(5, 5);
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(m_search->tick(), DeviceSearch::Outcome::Continue);
+        QCOMPARE(m_search->tick(), DeviceSearch::Outcome::Exhausted);
+        QCOMPARE(probedAddresses(), (QList<int>{5, 5, 5, 5}));
+        QVERIFY(!m_search->isRunning());
+    }
+
+    void answerToTheThirdProbeIsJudgedAtTheNextTick()
+    {
+        QSignalSpy probed(m_search.get(), &DeviceSearch::probed);
+        start(5, 9);
+        m_search->tick();
+        m_search->tick();
+        m_search->tick();
+        m_links.last()->receive(framed("050406000C00020069"));
+        QCOMPARE(m_search->tick(), DeviceSearch::Outcome::Found);
+        QCOMPARE(m_search->foundWindow(), DeviceWindowKind::KRV);
+        QCOMPARE(probed.size(), 3);
+        QCOMPARE(probed.last().at(0).toInt(), 5);
+        QCOMPARE(m_frames->RxCount, 11); // the answer stays for the window
+        QVERIFY(!m_search->isRunning());
+    }
+
+    void corruptedAnswerIsACrcErrorAndTheAddressIsProbedAgain()
+    {
+        QSignalSpy judged(m_search.get(), &DeviceSearch::judged);
+        start(1, 1);
+        m_search->tick();
+        m_links.last()->receive(QByteArray(1, '\x7F') + framed("010406000C00020069"));
+        QCOMPARE(m_search->tick(), DeviceSearch::Outcome::Continue);
+        QCOMPARE(judged.last().at(0).value<DeviceSearch::Status>(), DeviceSearch::Status::CrcError);
+        QCOMPARE(m_frames->RxCount, 0);
+        QCOMPARE(m_search->ProbeRepeat, 1);
+        m_search->tick();
+        m_links.last()->receive(framed("010406000C00020069"));
+        QCOMPARE(m_search->tick(), DeviceSearch::Outcome::Found);
+        QCOMPARE(probedAddresses(), (QList<int>{1, 1}));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    TestScan scan;
+    TestDeviceSearch search;
+    return QTest::qExec(&scan, argc, argv) | QTest::qExec(&search, argc, argv);
+}
 #include "test_scan.moc"

@@ -2,6 +2,7 @@
 #include "bus/delayms.h"
 #include "bus/modbusexception.h"
 #include "bus/requestlayer.h"
+#include "devices/m7051protocol.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -113,9 +114,9 @@ private slots:
         case 3: layer->SendReadHoldingRegisters(addr, b, c); break;
         case 4: layer->SendReadInputRegisters(addr, b, c); break;
         case 6: layer->SendWriteSingleRegister(addr, b, c); break;
-        case 70: layer->SendModuleCommand(addr, b); break;
-        case 71: layer->SendModuleCommandEx(addr, b, c); break;
-        case 72: layer->SendModuleBaudRate(addr, b, c); break;
+        case 70: SendModuleCommand(*layer, addr, b); break;
+        case 71: SendModuleCommandEx(*layer, addr, b, c); break;
+        case 72: SendModuleBaudRate(*layer, addr, b, c); break;
         }
         auto bytes = [](std::initializer_list<int> list) {
             QByteArray out;
@@ -140,14 +141,14 @@ private slots:
 
     void moduleBaudCodes()
     {
-        QCOMPARE(RequestLayer::moduleBaudCode(19200), 7);
-        QCOMPARE(RequestLayer::moduleBaudCode(38400), 8);
-        QCOMPARE(RequestLayer::moduleBaudCode(57600), 9);
-        QCOMPARE(RequestLayer::moduleBaudCode(115200), 10);
-        QCOMPARE(RequestLayer::moduleBaudCode(9600), 6);
-        QCOMPARE(RequestLayer::moduleBaudCode(14400), 6);
+        QCOMPARE(m7051::moduleBaudCode(19200), 7);
+        QCOMPARE(m7051::moduleBaudCode(38400), 8);
+        QCOMPARE(m7051::moduleBaudCode(57600), 9);
+        QCOMPARE(m7051::moduleBaudCode(115200), 10);
+        QCOMPARE(m7051::moduleBaudCode(9600), 6);
+        QCOMPARE(m7051::moduleBaudCode(14400), 6);
         auto layer = std::make_unique<RequestLayer>();
-        layer->SendModuleBaudRate(2, 0x06, 115200);
+        SendModuleBaudRate(*layer, 2, 0x06, 115200);
         QCOMPARE(int(layer->TxFrame[4]), 10);
         QCOMPARE(layer->TxCount, 13);
     }

@@ -1,8 +1,8 @@
 #include "devices/krvmain.h"
 #include "settings/formstorage.h"
 #include "sim/relays.h"
-#include "support/scripteddialogs.h"
 #include "support/simrig.h"
+#include "support/testfixture.h"
 #include "widgets/rxspinedit.h"
 #include "widgets/vrblinkled.h"
 
@@ -21,6 +21,7 @@
 
 namespace {
 const QString Finished = QStringLiteral("Тест завершен!\rРезультаты теста содержатся в журнале ошибок.");
+const QString AddressQuestion = QStringLiteral("Вы действительно хотите изменить сетевой адрес?");
 
 QString line(const QStringList &lines, const QString &prefix)
 {
@@ -35,8 +36,8 @@ class TestKrvWindow : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedDialogs> m_dialogs;
+    std::unique_ptr<TestFixture> m_fixture;
+    ScriptedDialogs *m_dialogs = nullptr;
     std::unique_ptr<SimHost> m_host;
     sim::KrvDevice *m_krv = nullptr;
     std::unique_ptr<TFKRV> m_window;
@@ -71,16 +72,20 @@ class TestKrvWindow : public QObject
         m_window->BitBtnStartClick();
         child<QTimer>("TimerTest")->stop();
     }
-    void exchange() { m_host->exchange(*m_window, 45); }
+    [[nodiscard]] bool exchange() { return m_host->exchange(*m_window, 45); }
+    void stopExpectingTheSummaryBox()
+    {
+        m_dialogs->expectInformation(Finished);
+        m_window->BitBtnStopClick();
+    }
 
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
 
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        TFormStorage::setFilePath(m_dir->filePath(QStringLiteral("OrvekConfigurator.ini")));
-        m_dialogs = std::make_unique<ScriptedDialogs>();
+        m_fixture = std::make_unique<TestFixture>();
+        m_dialogs = &m_fixture->dialogs;
         m_host = std::make_unique<SimHost>();
         m_krv = static_cast<sim::KrvDevice *>(m_host->bus.addDevice(std::make_unique<sim::KrvDevice>(1)));
         m_krv->live = false;
@@ -91,8 +96,8 @@ private slots:
     {
         m_window.reset();
         m_host.reset();
-        QVERIFY2(m_dialogs->unexpected.isEmpty(), qPrintable(m_dialogs->unexpected.join('\n')));
-        m_dialogs.reset();
+        QVERIFY2(m_fixture->clean(), m_fixture->report());
+        m_fixture.reset();
     }
 
     void identificationFromTheSearchAnswer()
@@ -113,7 +118,7 @@ private slots:
     void stopBeforeTheFirstTickReportsZeros()
     {
         startManual();
-        m_window->BitBtnStopClick();
+        stopExpectingTheSummaryBox();
         const QStringList j = m_window->journalLines();
         QVERIFY(j.first().startsWith(QStringLiteral("Тест запущен в ")));
         QVERIFY(j.contains(QStringLiteral("Отправлено посылок: 0")));
@@ -128,11 +133,14 @@ private slots:
     void fullTestWithEveryAnswerCorrect()
     {
         child<TRxSpinEdit>("RxSpinEditTimeOut")->setValue(50);
-        child<TRxSpinEdit>("RxSpinEditCount")->setValue(50);
-        m_window->BitBtnStartClick();
+        startManual(50);
         QVERIFY(!child<QPushButton>("BitBtnAddr")->isEnabled());
         QVERIFY(!child<QPushButton>("BitBtnStart")->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(!m_dialogs->texts("information").isEmpty(), 30000);
+        for (int i = 0; i < 50; ++i)
+            QVERIFY(exchange());
+        m_window->TimerTestTimer(); // the 51st request goes out
+        m_dialogs->expectInformation(Finished);
+        m_window->TimerTestTimer(); // its answer is never judged: sent has passed the count
         const QStringList j = m_window->journalLines();
         const QStringList summary = j.mid(j.indexOf(QStringLiteral("[КОНФИГУРАЦИЯ KRV-A]")));
         const QStringList expected = {QStringLiteral("[КОНФИГУРАЦИЯ KRV-A]"),
@@ -152,31 +160,35 @@ private slots:
         QCOMPARE(summary, expected);
         QVERIFY(j.at(j.size() - expected.size() - 2).startsWith(QStringLiteral("Тест остановлен в ")));
         // One more request than the count went out; its answer was never evaluated.
-        QCOMPARE(m_krv->requestsSeen, 1 + 51);
+        QTRY_COMPARE(m_krv->requestsSeen, 1 + 51);
         QCOMPARE(m_dialogs->texts("information"), QStringList{Finished});
     }
 
-    void bytesBeforeTheFirstRequestDropTheSentAndLostLines()
+    // Bytes nobody asked for are not an answer: neither before the first request
+    // nor after the answer to the last one was judged.
+    void bytesNoRequestWaitsForAreDroppedUnjudged()
     {
         startManual();
         m_host->bus.inject(QByteArray::fromHex("0A0B0C0D0E"));
         QVERIFY(m_host->waitForAnswer(5));
-        m_window->TimerTestTimer(); // evaluates the stray bytes
-        exchange();
-        m_window->BitBtnStopClick();
+        QVERIFY(exchange()); // the stray bytes are dropped, the request goes out
+        m_host->bus.inject(QByteArray::fromHex("55AA55AA55"));
+        QVERIFY(m_host->waitForAnswer(5));
+        m_window->TimerTestTimer(); // dropped again, the next request goes out
+        stopExpectingTheSummaryBox();
         const QStringList j = m_window->journalLines();
-        QCOMPARE(line(j, QStringLiteral("Отправлено")), QStringLiteral("<none>"));
-        QCOMPARE(line(j, QStringLiteral("Утеряно")), QStringLiteral("<none>"));
+        QCOMPARE(line(j, QStringLiteral("Отправлено")), QStringLiteral("Отправлено посылок: 1"));
         QCOMPARE(line(j, QStringLiteral("Принято без")), QStringLiteral("Принято без ошибок: 1"));
-        QCOMPARE(line(j, QStringLiteral("Принято с")), QStringLiteral("Принято с ошибками: 1"));
-        QVERIFY(j.contains(QStringLiteral("<-0A0B0C0D0E")));
+        QCOMPARE(line(j, QStringLiteral("Принято с")), QStringLiteral("Принято с ошибками: 0"));
+        QCOMPARE(line(j, QStringLiteral("Утеряно")), QStringLiteral("Утеряно посылок: 0"));
+        QCOMPARE(line(j, QStringLiteral("<-")), QStringLiteral("<none>"));
     }
 
     void corruptedAnswerIsJournalledInHex()
     {
         m_krv->script.push_back(sim::Action::Corrupt);
         startManual();
-        exchange();
+        QVERIFY(exchange());
         const QStringList j = m_window->journalLines();
         RequestLayer expected;
         expected.SendReadInputRegisters(1, 0x0208, 20);
@@ -185,7 +197,7 @@ private slots:
         QVERIFY2(j.value(2).startsWith(QStringLiteral("<-010428")), qPrintable(j.value(2)));
         QCOMPARE(j.value(2).size(), 2 + 45 * 2);
         // The next exchange is fine again and is not journalled.
-        exchange();
+        QVERIFY(exchange());
         QCOMPARE(m_window->journalLines().size(), 3);
     }
 
@@ -194,8 +206,8 @@ private slots:
         startManual();
         m_host->bus.inject(QByteArray::fromHex("0102"));
         QVERIFY(m_host->waitForAnswer(2));
-        exchange(); // the fragment is kept in front of the answer
-        m_window->BitBtnStopClick();
+        QVERIFY(exchange()); // the fragment is kept in front of the answer
+        stopExpectingTheSummaryBox();
         QCOMPARE(line(m_window->journalLines(), QStringLiteral("Принято с")), QStringLiteral("Принято с ошибками: 1"));
     }
 
@@ -205,7 +217,7 @@ private slots:
         m_krv->currents = {12345, 0, 1, 0, 0, 0, 0, 0xFFFFFFFFu};
         child<QTabWidget>("PageControl1")->setCurrentIndex(1);
         startManual();
-        exchange();
+        QVERIFY(exchange());
         for (int bit : {0, 1, 2, 3, 4, 5, 13, 14, 15}) {
             const auto *led = child<TVrBlinkLed>(qPrintable(QStringLiteral("VrBlinkLedBit%1").arg(bit)));
             QCOMPARE(led->ColorIndex(), (bit == 0 || bit == 5 || bit == 15) ? 2 : 1);
@@ -217,7 +229,7 @@ private slots:
         QCOMPARE(text("StaticTextIc"), QStringLiteral("0,01"));
         QCOMPARE(text("StaticTextPre3Io"), QStringLiteral("42949672,95"));
 
-        m_window->BitBtnStopClick(); // back to the idle look and the first tab
+        stopExpectingTheSummaryBox(); // back to the idle look and the first tab
         QCOMPARE(child<QTabWidget>("PageControl1")->currentIndex(), 0);
         QCOMPARE(text("StaticTextIa"), QStringLiteral("????????,??"));
         QCOMPARE(text("StaticTextPre3Io"), QStringLiteral("????????,??"));
@@ -228,7 +240,7 @@ private slots:
     {
         m_krv->statusWord = 0xFFFF;
         startManual();
-        exchange();
+        QVERIFY(exchange());
         QCOMPARE(child<TVrBlinkLed>("VrBlinkLedBit0")->ColorIndex(), 1);
         QCOMPARE(text("StaticTextIa"), QStringLiteral("????????,??"));
     }
@@ -236,7 +248,8 @@ private slots:
     void addressChangeMovesLaterRequests()
     {
         child<TRxSpinEdit>("RxSpinEditAddr")->setValue(7);
-        m_dialogs->answerQuestion(true);
+        m_dialogs->answerQuestion(AddressQuestion, true);
+        m_dialogs->expectInformation(QStringLiteral("Новый сетевой адрес записан успешно!"));
         m_window->BitBtnAddrClick();
         QCOMPARE(m_dialogs->texts("question"),
                  QStringList{QStringLiteral("Вы действительно хотите изменить сетевой адрес?")});
@@ -245,9 +258,9 @@ private slots:
         QCOMPARE(int(m_krv->address()), 7);
 
         startManual();
-        exchange();
+        QVERIFY(exchange());
         QCOMPARE(int(m_host->frames().TxFrame[0]), 7);
-        m_window->BitBtnStopClick();
+        stopExpectingTheSummaryBox();
         QCOMPARE(line(m_window->journalLines(), QStringLiteral("Принято без")), QStringLiteral("Принято без ошибок: 1"));
         QVERIFY(m_window->journalLines().contains(QStringLiteral("Сетевой адрес: 7")));
     }
@@ -263,7 +276,7 @@ private slots:
     void addressChangeDeclinedSendsNothing()
     {
         child<TRxSpinEdit>("RxSpinEditAddr")->setValue(9);
-        m_dialogs->answerQuestion(false);
+        m_dialogs->answerQuestion(AddressQuestion, false);
         m_window->BitBtnAddrClick();
         QCOMPARE(m_krv->requestsSeen, 1);
         QCOMPARE(text("StaticTextAddr"), QStringLiteral("1"));
@@ -273,7 +286,9 @@ private slots:
     {
         m_krv->script.push_back(sim::Action::Drop);
         child<TRxSpinEdit>("RxSpinEditAddr")->setValue(9);
-        m_dialogs->answerQuestion(true);
+        m_dialogs->answerQuestion(AddressQuestion, true);
+        m_dialogs->expectError(QStringLiteral("Устройство не отвечает на запросы:\r1. Проверьте питание и схему "
+                                              "подключения устройства;\r2. Повторите поиск устройства."));
         m_window->BitBtnAddrClick();
         QCOMPARE(m_dialogs->texts("error"),
                  QStringList{QStringLiteral("Устройство не отвечает на запросы:\r1. Проверьте питание и схему "
@@ -286,7 +301,8 @@ private slots:
     {
         m_krv->script.push_back(sim::Action::Corrupt);
         child<TRxSpinEdit>("RxSpinEditAddr")->setValue(9);
-        m_dialogs->answerQuestion(true);
+        m_dialogs->answerQuestion(AddressQuestion, true);
+        m_dialogs->expectWarning(QStringLiteral("Произошла ошибка CRC!\rНовый сетевой адрес не записан!"));
         m_window->BitBtnAddrClick();
         QCOMPARE(m_dialogs->texts("warning"),
                  QStringList{QStringLiteral("Произошла ошибка CRC!\rНовый сетевой адрес не записан!")});
@@ -297,11 +313,68 @@ private slots:
     {
         m_host->comm.Close();
         child<TRxSpinEdit>("RxSpinEditAddr")->setValue(9);
+        m_dialogs->expectError(QStringLiteral("Порт закрыт!\rПроверьте параметры подключения и повторите поиск устройства."));
         m_window->BitBtnAddrClick();
         QCOMPARE(m_dialogs->texts("error"),
                  QStringList{QStringLiteral(
                      "Порт закрыт!\rПроверьте параметры подключения и повторите поиск устройства.")});
         QVERIFY(!m_window->isVisible());
+    }
+
+    // An exception answer passes the CRC check; it must not read as "written".
+    void addressWriteRefusedByTheDevice()
+    {
+        m_krv->faults.exceptionCode = 3;
+        m_krv->script.push_back(sim::Action::Refuse);
+        child<TRxSpinEdit>("RxSpinEditAddr")->setValue(9);
+        m_dialogs->answerQuestion(AddressQuestion, true);
+        m_dialogs->expectWarning(QStringLiteral("Устройство отклонило запрос!\rКод исключения: 03 (недопустимое значение "
+                                                "данных)\rНовый сетевой адрес не записан!"));
+        m_window->BitBtnAddrClick();
+        QCOMPARE(text("StaticTextAddr"), QStringLiteral("1"));
+        QVERIFY(m_window->isVisible());
+    }
+
+    void refusalsDuringATestCountButShowNoValues()
+    {
+        m_krv->currents = {12345, 0, 0, 0, 0, 0, 0, 0};
+        m_krv->statusWord = 0x0001;
+        child<QTabWidget>("PageControl1")->setCurrentIndex(1);
+        startManual();
+        QVERIFY(exchange());
+        m_krv->script.push_back(sim::Action::Refuse);
+        QVERIFY(m_host->exchange(*m_window, 5));
+        QCOMPARE(text("StaticTextIa"), QStringLiteral("123,45"));
+        QCOMPARE(child<TVrBlinkLed>("VrBlinkLedBit0")->ColorIndex(), 2);
+        stopExpectingTheSummaryBox();
+        QCOMPARE(line(m_window->journalLines(), QStringLiteral("Принято без")), QStringLiteral("Принято без ошибок: 2"));
+    }
+
+    // The adapter pulled out mid-test: one message naming the device, the test
+    // stopped with its summary, and the journal can still be saved.
+    void lostPortStopsTheTestWithOneMessage()
+    {
+        startManual();
+        QVERIFY(exchange());
+        m_window->TimerTestTimer(); // a request is out when the port goes
+        m_dialogs->expectError(QStringLiteral("Связь с портом /dev/ttyUSB0 потеряна: адаптер отключен или порт закрыт.\r"
+                                              "Тест остановлен. Результаты теста содержатся в журнале ошибок.\r"
+                                              "Проверьте подключение и повторите поиск устройства."));
+        m_host->bus.unplug();
+        QTRY_COMPARE(m_dialogs->texts("error").size(), 1);
+        QVERIFY(!m_host->comm.Active());
+        m_window->TimerTestTimer(); // a late tick finds the port closed: nothing more
+        const QStringList j = m_window->journalLines();
+        QCOMPARE(line(j, QStringLiteral("Отправлено")), QStringLiteral("Отправлено посылок: 1"));
+        QCOMPARE(line(j, QStringLiteral("Принято без")), QStringLiteral("Принято без ошибок: 1"));
+        QCOMPARE(line(j, QStringLiteral("Утеряно")), QStringLiteral("Утеряно посылок: 0"));
+        QVERIFY(child<QPushButton>("BitBtnReport")->isEnabled());
+        QVERIFY(child<QPushButton>("BitBtnStart")->isEnabled());
+        const QString report = m_fixture->path(QStringLiteral("lost.log"));
+        m_dialogs->answerSave(report);
+        m_window->BitBtnReportClick();
+        QVERIFY(QFileInfo(report).size() > 0);
+        QVERIFY(m_window->isVisible());
     }
 
     void baudChangeSendsTheCodeAndClosesTheWindow_data()
@@ -320,7 +393,9 @@ private slots:
             ->setText(baud == 9600 ? QStringLiteral("19200") : QStringLiteral("9600"));
         child<TRxSpinEdit>("RxSpinEditBaud")->setValue(baud);
         m_krv->baudCode = 0;
-        m_dialogs->answerQuestion(true);
+        m_dialogs->answerQuestion(QStringLiteral("Вы действительно хотите изменить скорость обмена?"), true);
+        m_dialogs->expectInformation(QStringLiteral("Новое значение скорости обмена записано успешно!\rИзменения "
+                                                    "вступят в силу только после выключения питания устройства!"));
         m_window->BitBtnBaudClick();
         QCOMPARE(int(m_krv->baudCode), code);
         QCOMPARE(m_dialogs->texts("information"),
@@ -341,9 +416,9 @@ private slots:
     void reportIsTheJournalInWindows1251()
     {
         startManual();
-        m_window->BitBtnStopClick();
-        const QString first = m_dir->filePath(QStringLiteral("first.log"));
-        const QString second = m_dir->filePath(QStringLiteral("second.log"));
+        stopExpectingTheSummaryBox();
+        const QString first = m_fixture->path(QStringLiteral("first.log"));
+        const QString second = m_fixture->path(QStringLiteral("second.log"));
         m_dialogs->answerSave(first);
         m_window->BitBtnReportClick();
         QCOMPARE(QFileInfo(m_dialogs->lastSaveProposal).fileName(),
@@ -376,9 +451,10 @@ private slots:
     void cancelledReport()
     {
         startManual();
-        m_window->BitBtnStopClick();
+        stopExpectingTheSummaryBox();
         const int lines = m_window->journalLines().size();
         m_dialogs->answerSave(QString());
+        m_dialogs->expectInformation(QStringLiteral("Отчет не создан!"));
         m_window->BitBtnReportClick();
         QCOMPARE(m_dialogs->texts("information").last(), QStringLiteral("Отчет не создан!"));
         QCOMPARE(m_window->journalLines().size(), lines);
@@ -388,12 +464,9 @@ private slots:
     {
         child<TRxSpinEdit>("RxSpinEditTimeOut")->setValue(50);
         m_window->BitBtnStartClick();
-        QTest::qWait(120);
+        QVERIFY(child<QTimer>("TimerTest")->isActive());
+        QTRY_VERIFY(m_krv->requestsSeen >= 2); // the test is under way
         m_window->close();
-        QTest::qWait(30); // a request written just before the close still reaches the device
-        const int seen = m_krv->requestsSeen;
-        QTest::qWait(150);
-        QCOMPARE(m_krv->requestsSeen, seen);
         QVERIFY(!child<QTimer>("TimerTest")->isActive());
         QCOMPARE(line(m_window->journalLines(), QStringLiteral("Тест остановлен")), QStringLiteral("<none>"));
         QVERIFY(m_dialogs->shown.isEmpty());
@@ -402,8 +475,8 @@ private slots:
     void countEditorChangeTakesEffectAtTheNextTick()
     {
         startManual(100);
-        exchange();
-        exchange();
+        QVERIFY(exchange());
+        QVERIFY(exchange());
         child<TRxSpinEdit>("RxSpinEditCount")->setValue(50);
         QCOMPARE(child<QProgressBar>("ProgressBar1")->maximum(), 100);
         // sent (2) is not above 50: the test goes on

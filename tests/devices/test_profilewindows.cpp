@@ -1,13 +1,15 @@
 #include "devices/b7720qmain.h"
 #include "devices/m7051main.h"
+#include "devices/m7051protocol.h"
 #include "devices/mlxmain.h"
 #include "devices/zdltmain.h"
 #include "settings/formstorage.h"
 #include "sim/modules.h"
 #include "sim/relays.h"
 #include "sim/thermal.h"
-#include "support/scripteddialogs.h"
+#include "support/fakelink.h"
 #include "support/simrig.h"
+#include "support/testfixture.h"
 #include "widgets/rxspinedit.h"
 #include "widgets/vrblinkled.h"
 #include "widgets/vrdigitgroup.h"
@@ -23,13 +25,18 @@
 
 #include <memory>
 
-// The ZDLT-1 and B-7720Q windows: what their device profiles change in the common window.
+namespace {
+const QString Finished = QStringLiteral("Тест завершен!\rРезультаты теста содержатся в журнале ошибок.");
+}
+
+// The ZDLT-1, B-7720Q, M-7051D and temperature sensor windows: what their device
+// profiles change in the common window.
 class TestProfileWindows : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedDialogs> m_dialogs;
+    std::unique_ptr<TestFixture> m_fixture;
+    ScriptedDialogs *m_dialogs = nullptr;
     std::unique_ptr<SimHost> m_host;
 
     template <typename T>
@@ -51,22 +58,26 @@ class TestProfileWindows : public QObject
         window.BitBtnStartClick();
         child<QTimer>(&window, QStringLiteral("TimerTest"))->stop();
     }
-    void exchange(TDeviceWindow &window, int answerBytes) { m_host->exchange(window, answerBytes); }
+    [[nodiscard]] bool exchange(TDeviceWindow &window, int answerBytes) { return m_host->exchange(window, answerBytes); }
+    void stopExpectingTheSummaryBox(TDeviceWindow &window)
+    {
+        m_dialogs->expectInformation(Finished);
+        window.BitBtnStopClick();
+    }
 
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        TFormStorage::setFilePath(m_dir->filePath(QStringLiteral("OrvekConfigurator.ini")));
-        m_dialogs = std::make_unique<ScriptedDialogs>();
+        m_fixture = std::make_unique<TestFixture>();
+        m_dialogs = &m_fixture->dialogs;
         m_host = std::make_unique<SimHost>();
     }
     void cleanup()
     {
         m_host.reset();
-        QVERIFY2(m_dialogs->unexpected.isEmpty(), qPrintable(m_dialogs->unexpected.join('\n')));
-        m_dialogs.reset();
+        QVERIFY2(m_fixture->clean(), m_fixture->report());
+        m_fixture.reset();
     }
 
     void zdltVoltagesFollowTheClass()
@@ -81,17 +92,17 @@ private slots:
         auto *kv = child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditkV"));
         kv->setValue(6);
         showOnOpenPort(window);
-        exchange(window, 33);
+        QVERIFY(exchange(window, 33));
         QCOMPARE(text(&window, "StaticTextUa"), QStringLiteral("5900"));
         QCOMPARE(text(&window, "StaticTextUb"), QStringLiteral("0"));
         QCOMPARE(text(&window, "StaticTextF"), QStringLiteral("49,9"));
         kv->stepBy(1); // class 10, read at the next answer
         QCOMPARE(kv->IntValue(), 10);
-        exchange(window, 33);
+        QVERIFY(exchange(window, 33));
         QCOMPARE(text(&window, "StaticTextUa"), QStringLiteral("9900"));
         QCOMPARE(text(&window, "StaticTextUc"), QStringLiteral("6487965"));
 
-        window.BitBtnStopClick();
+        stopExpectingTheSummaryBox(window);
         QCOMPARE(text(&window, "StaticTextUa"), QStringLiteral("????????,??"));
         const QStringList j = window.journalLines();
         const int at = j.indexOf(QStringLiteral("[КОНФИГУРАЦИЯ ZDLT-1]"));
@@ -112,9 +123,10 @@ private slots:
         QVERIFY(!child<QPushButton>(&window, QStringLiteral("BitBtnAddr"))->isEnabled());
         QVERIFY(!child<QPushButton>(&window, QStringLiteral("BitBtnBaud"))->isEnabled());
         window.BitBtnStartClick();
-        window.BitBtnStopClick();
+        stopExpectingTheSummaryBox(window);
         QVERIFY(!child<QPushButton>(&window, QStringLiteral("BitBtnAddr"))->isEnabled());
         m_dialogs->answerSave(QString());
+        m_dialogs->expectInformation(QStringLiteral("Журнал не сохранен!"));
         window.BitBtnReportClick();
         QCOMPARE(m_dialogs->texts("information").last(), QStringLiteral("Журнал не сохранен!"));
         QVERIFY(m_dialogs->lastSaveProposal.contains(QStringLiteral("ZDLT-")));
@@ -132,17 +144,17 @@ private slots:
         QCOMPARE(child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditTimeOut"))->IntValue(), 1000);
         QCOMPARE(child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditTimeOut"))->MinValue(), 30.0);
         showOnOpenPort(window);
-        exchange(window, 6);
+        QVERIFY(exchange(window, 6));
         for (int k = 0; k < 8; ++k) {
             auto *led = child<TVrBlinkLed>(&window, QStringLiteral("VrBlinkLedBit%1").arg(k));
             QCOMPARE(led->Caption(), QStringLiteral("Di%1").arg(k));
             QCOMPARE(led->ColorIndex(), (k == 0 || k == 7) ? 2 : 1);
         }
         module->inputs = 0x00;
-        exchange(window, 6);
+        QVERIFY(exchange(window, 6));
         QCOMPARE(child<TVrBlinkLed>(&window, QStringLiteral("VrBlinkLedBit0"))->ColorIndex(), 1);
 
-        window.BitBtnStopClick();
+        stopExpectingTheSummaryBox(window);
         const QStringList j = window.journalLines();
         const int at = j.indexOf(QStringLiteral("[КОНФИГУРАЦИЯ B-7720Q]"));
         QVERIFY(at > 0);
@@ -159,7 +171,7 @@ private slots:
         module->version = {2, 5, 17};
         module->inputs = 0x8001; // data bytes 0x01 and 0x80
         m_host->comm.Open();
-        m_host->frames().SendModuleCommand(1, 0x20);
+        SendModuleCommand(m_host->frames(), 1, 0x20);
         m_host->comm.WriteBuf(m_host->frames().TxFrame, m_host->frames().TxCount);
         QVERIFY(m_host->waitForAnswer(8));
         TFM7051 window(*m_host, nullptr);
@@ -170,12 +182,12 @@ private slots:
         window.BitBtnStartClick();
         child<QTimer>(&window, QStringLiteral("TimerTest"))->stop();
         QVERIFY(child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditAddr"))->isEnabled());
-        exchange(window, 7);
+        QVERIFY(exchange(window, 7));
         for (int n = 0; n < 16; ++n)
             QCOMPARE(child<TVrBlinkLed>(&window, QStringLiteral("VrBlinkLedBit%1").arg(n))->ColorIndex(),
                      (n == 0 || n == 15) ? 2 : 1);
         QCOMPARE(child<TVrBlinkLed>(&window, QStringLiteral("VrBlinkLedBit0"))->Palette(2).High, QColor(Qt::green));
-        window.BitBtnStopClick();
+        stopExpectingTheSummaryBox(window);
         QCOMPARE(child<TVrBlinkLed>(&window, QStringLiteral("VrBlinkLedBit15"))->ColorIndex(), 1);
         const QStringList j = window.journalLines();
         const int at = j.indexOf(QStringLiteral("[КОНФИГУРАЦИЯ M-7051D]"));
@@ -201,7 +213,8 @@ private slots:
         window.show();
         const QList<QByteArray> &requests = m_host->requestsFromNow();
         child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditAddr"))->setValue(9);
-        m_dialogs->answerQuestion(true);
+        m_dialogs->answerQuestion(QStringLiteral("Вы действительно хотите изменить сетевой адрес?"), true);
+        m_dialogs->expectInformation(QStringLiteral("Новый сетевой адрес записан успешно!"));
         window.BitBtnAddrClick();
         QCOMPARE(requests.value(0).left(7).toHex(), QByteArray("01460409000000"));
         QCOMPARE(text(&window, "StaticTextAddr"), QStringLiteral("9"));
@@ -209,11 +222,30 @@ private slots:
 
         child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditBaud"))->setValue(baud);
         QCOMPARE(child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditBaud"))->IntValue(), baud);
-        m_dialogs->answerQuestion(true);
+        m_dialogs->answerQuestion(QStringLiteral("Вы действительно хотите изменить скорость обмена?"), true);
+        m_dialogs->expectInformation(QStringLiteral("Новое значение скорости обмена записано успешно!\rИзменения "
+                                                    "вступят в силу только после выключения питания устройства!"));
         window.BitBtnBaudClick();
         QCOMPARE(requests.value(1).left(11).toHex(),
                  QByteArray("0946060000000000010000").replace(8, 2, QByteArray::number(code, 16).rightJustified(2, '0')));
         QVERIFY(!window.isVisible());
+    }
+
+    void m7051Function70WriteRefused()
+    {
+        auto *module = static_cast<sim::M7051Device *>(m_host->bus.addDevice(std::make_unique<sim::M7051Device>(1)));
+        module->faults.exceptionCode = 4;
+        module->script.push_back(sim::Action::Refuse);
+        TFM7051 window(*m_host, nullptr);
+        m_host->comm.Open();
+        window.show();
+        child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditAddr"))->setValue(9);
+        m_dialogs->answerQuestion(QStringLiteral("Вы действительно хотите изменить сетевой адрес?"), true);
+        m_dialogs->expectWarning(QStringLiteral("Устройство отклонило запрос!\rКод исключения: 04 (отказ устройства)\r"
+                                                "Новый сетевой адрес не записан!"));
+        window.BitBtnAddrClick();
+        QCOMPARE(text(&window, "StaticTextAddr"), QStringLiteral("1"));
+        QVERIFY(window.isVisible());
     }
 
     void sensorWindow()
@@ -248,6 +280,7 @@ private slots:
         // Address 5 -> 7 through bus address 0, without a question.
         const QList<QByteArray> &requests = m_host->requestsFromNow();
         child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditAddr"))->setValue(7);
+        m_dialogs->expectInformation(QStringLiteral("Новый сетевой адрес записан успешно!"));
         window.BitBtnAddrClick();
         QVERIFY(requests.value(0).startsWith(QByteArray::fromHex("000600000007")));
         QCOMPARE(m_dialogs->texts("question"), QStringList());
@@ -262,11 +295,11 @@ private slots:
         child<QTimer>(&window, QStringLiteral("TimerTest"))->stop();
         QVERIFY(!kt->isEnabled());
         QVERIFY(!child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditCount"))->isEnabled());
-        exchange(window, 9);
+        QVERIFY(exchange(window, 9));
         QCOMPARE(int(m_host->frames().TxFrame[0]), 7);
         QCOMPARE(child<TVrDigitGroup>(&window, QStringLiteral("VrDigitGroupT1"))->text(), QStringLiteral(" 25.00"));
         QCOMPARE(child<TVrDigitGroup>(&window, QStringLiteral("VrDigitGroupT2"))->text(), QStringLiteral("655.35"));
-        window.BitBtnStopClick();
+        stopExpectingTheSummaryBox(window);
         QVERIFY(kt->isEnabled());
         QCOMPARE(child<TVrDigitGroup>(&window, QStringLiteral("VrDigitGroupT1"))->Value(), 0.0);
         QCOMPARE(child<TVrDigitGroup>(&window, QStringLiteral("VrDigitGroupT2"))->Value(), 0.0);
@@ -277,7 +310,11 @@ private slots:
 
         // A new coefficient: asked, written, and the window closes.
         kt->setValue(0.53);
-        m_dialogs->answerQuestion(true);
+        m_dialogs->answerQuestion(QStringLiteral("Вы действительно хотите изменить коэффициент теплоизлучения (для "
+                                                 "черненной медной шины: Kt=0,80)?"),
+                                  true);
+        m_dialogs->expectInformation(QStringLiteral("Новое значение коэффициента теплоизлучения записано успешно!\r"
+                                                    "Необходимо перезагрузить датчик температуры по питанию!"));
         window.BitBtnKtClick();
         QCOMPARE(int(sensor->ktPending), 53);
         QCOMPARE(m_dialogs->texts("information").last(),
@@ -286,16 +323,38 @@ private slots:
         QVERIFY(!window.isVisible());
     }
 
+    // A lasting fault in the test ticks (the output buffer stays full): the test
+    // stops with its summary, and one box shows the error.
+    void faultInATestTickStopsTheTestWithOneBox()
+    {
+        FakeLinkFactory links;
+        links.prepare = [](FakeLink &link) { link.pending = 5000; };
+        m_host->comm.setLinkFactory(links.factory());
+        TFB7720Q window(*m_host, nullptr);
+        showOnOpenPort(window);
+        bool stoppedFirst = false;
+        m_dialogs->onShown = [&](const ScriptedDialogs::Shown &) {
+            stoppedFirst = !child<QTimer>(&window, QStringLiteral("TimerTest"))->isActive();
+        };
+        child<QTimer>(&window, QStringLiteral("TimerTest"))->start();
+        m_dialogs->expectError(QStringLiteral("Output buffer is full. Please check comm status."));
+        QTRY_COMPARE(m_dialogs->texts("error").size(), 1);
+        QVERIFY(stoppedFirst);
+        QVERIFY(window.journalLines().contains(QStringLiteral("[ДИАГНОСТИКА B-7720Q]")));
+        QVERIFY(child<QPushButton>(&window, QStringLiteral("BitBtnStart"))->isEnabled());
+        m_dialogs->onShown = nullptr;
+    }
+
     void countersAreKeptPerWindowType()
     {
         m_host->bus.addDevice(std::make_unique<sim::B7720qDevice>(1));
         TFB7720Q window(*m_host, nullptr);
         showOnOpenPort(window);
-        exchange(window, 6);
-        QCOMPARE(TFB7720Q::sharedCounters().accepted, 1);
-        QVERIFY(TFB7720Q::sharedCounters().monitoring);
-        QVERIFY(!TFZDLT::sharedCounters().monitoring);
-        QCOMPARE(&TFZDLT::sharedCounters() == &TFB7720Q::sharedCounters(), false);
+        QVERIFY(exchange(window, 6));
+        QCOMPARE(CountersOf<TFB7720Q>().accepted, 1);
+        QVERIFY(CountersOf<TFB7720Q>().monitoring);
+        QVERIFY(!CountersOf<TFZDLT>().monitoring);
+        QCOMPARE(&CountersOf<TFZDLT>() == &CountersOf<TFB7720Q>(), false);
     }
 };
 

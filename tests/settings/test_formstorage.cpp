@@ -341,6 +341,7 @@ private slots:
         ScriptedDialogs dialogs;
         writeFile("[TFStoreMain]\nFormVersion=2\nRxSpinEdit4_Value=500\n");
         QVERIFY(QFile::setPermissions(m_path, QFileDevice::ReadOwner));
+        dialogs.expectError(QStringLiteral("Unable to write to ") + m_path);
         {
             TFStoreMain form;
             form.saveOnClose = saveOnClose;
@@ -354,6 +355,7 @@ private slots:
         // One box for the close; the explicit save only throws; none at hide or destruction.
         const QStringList expected(1, QStringLiteral("Unable to write to ") + m_path);
         QCOMPARE(dialogs.texts("error"), expected);
+        QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
         QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         QCOMPARE(section(QStringLiteral("TFStoreMain")), QStringList({"FormVersion=2", "RxSpinEdit4_Value=500"}));
     }

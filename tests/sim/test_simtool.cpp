@@ -1,6 +1,7 @@
 // End-to-end checks of orvek-sim on a pseudo-terminal, against mbpoll (an
 // independent Modbus master) and against the configurator's own probes.
 #include "bus/requestlayer.h"
+#include "devices/devicekinds.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -157,44 +158,12 @@ private:
     int m_fd = -1;
 };
 
-enum Window { None, Krv, Zdlt, M7051, Set4tm, Mlx, C3940f, B7720q };
-
-// The probe of a device button, framed by the configurator's request layer.
+// The probe of a device button, framed by the configurator's own table.
 QByteArray probe(int tag, std::uint8_t address)
 {
     RequestLayer layer;
-    switch (tag) {
-    case 1: layer.SendReadInputRegisters(address, 0x0000, 3); break;
-    case 2: layer.SendReadInputRegisters(address, 0xFC7C, 14); break;
-    case 3: layer.SendModuleCommand(address, 0x20); break;
-    case 4: {
-        const std::uint8_t body[] = {0, 0};
-        layer.SendRaw(body, 2);
-        break;
-    }
-    case 5: layer.SendReadHoldingRegisters(address, 0x0000, 3); break;
-    case 6: layer.SendReadDiscreteInputs(address, 0x0185, 4); break;
-    case 7: layer.SendReadDiscreteInputs(address, 0x0000, 8); break;
-    }
+    FrameProbe(layer, tag, address);
     return layer.txBytes();
-}
-
-// The acceptance test of the scan for an answer with a correct CRC.
-Window accept(int tag, const QByteArray &answer)
-{
-    const int n = answer.size();
-    auto byte = [&](int i) { return i < n ? static_cast<std::uint8_t>(answer.at(i)) : 0; };
-    auto reg = [&](int i) { return byte(3 + 2 * i) << 8 | byte(4 + 2 * i); };
-    switch (tag) {
-    case 1: return reg(0) == 12 && reg(1) == 2 ? Krv : Zdlt;
-    case 2: return Zdlt;
-    case 3: return M7051;
-    case 4: return Set4tm;
-    case 5: return n > 7 && reg(0) != 0 && reg(1) != 0 && reg(2) <= 100 ? Mlx : n == 6 ? C3940f : None;
-    case 6: return n == 6 ? C3940f : None;
-    case 7: return n == 6 ? B7720q : None;
-    }
-    return None;
 }
 
 bool crcOk(const QByteArray &answer)
@@ -328,18 +297,20 @@ private slots:
         QVERIFY(terminal.isOpen());
         struct Expect
         {
-            Window window;
+            DeviceWindowKind window;
             int address;
         };
-        const QMap<int, Expect> wanted{{1, {Krv, 1}},    {2, {Zdlt, 2}},   {3, {M7051, 4}}, {4, {Set4tm, 1}},
-                                       {5, {Mlx, 5}},    {6, {C3940f, 6}}, {7, {B7720q, 3}}};
+        using K = DeviceWindowKind;
+        const QMap<int, Expect> wanted{{1, {K::KRV, 1}},  {2, {K::ZDLT, 2}},   {3, {K::M7051, 4}}, {4, {K::SET4TM, 1}},
+                                       {5, {K::MLX, 5}},  {6, {K::C3940F, 6}}, {7, {K::B7720Q, 3}}};
         for (int tag = 1; tag <= 7; ++tag) {
-            Window found = None;
+            K found = K::None;
             int at = 0;
-            for (int address = 1; address <= 10 && found == None; ++address) {
+            for (int address = 1; address <= 10 && found == K::None; ++address) {
                 const QByteArray answer = terminal.exchange(probe(tag, static_cast<std::uint8_t>(address)), 200);
                 if (answer.size() >= 4 && crcOk(answer)) {
-                    found = accept(tag, answer);
+                    found = AcceptedWindow(tag, reinterpret_cast<const std::uint8_t *>(answer.constData()),
+                                           int(answer.size()));
                     at = address;
                 }
             }

@@ -39,8 +39,8 @@ public:
     QString foundAddressText() const override { return address; }
     QString baudRateText() const override { return baud; }
 
-    // Sends the current TxFrame and waits until `bytes` have come back (or the time is up).
-    bool waitForAnswer(int bytes, int timeoutMs = 2000)
+    // Waits until `bytes` have come back; false when the time is up first.
+    [[nodiscard]] bool waitForAnswer(int bytes, int timeoutMs = 2000)
     {
         return QTest::qWaitFor([&] { return m_frames->RxCount >= bytes; }, timeoutMs);
     }
@@ -60,12 +60,14 @@ public:
         return m_requests;
     }
 
-    // One sending tick of a device window's test, the wait for `answerBytes`, one evaluating tick.
-    void exchange(TDeviceWindow &window, int answerBytes)
+    // One sending tick of a device window's test, the wait for `answerBytes`, one
+    // evaluating tick. False when the answer did not come.
+    [[nodiscard]] bool exchange(TTestWindow &window, int answerBytes)
     {
         window.TimerTestTimer();
-        waitForAnswer(answerBytes, 3000);
+        const bool answered = waitForAnswer(answerBytes, 3000);
         window.TimerTestTimer();
+        return answered;
     }
 
     sim::Bus bus;

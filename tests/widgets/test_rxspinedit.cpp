@@ -286,6 +286,7 @@ private slots:
         }
         QVERIFY(form.show());
         form.retype(QStringLiteral("300"));
+        dialogs.expectError(QStringLiteral("Value must be between 1 and 247"));
         QTest::keyClick(form.first, Qt::Key_Tab);
         QTRY_COMPARE(dialogs.texts("error"), QStringList{"Value must be between 1 and 247"});
         QTRY_VERIFY(form.first->hasFocus());
@@ -297,6 +298,7 @@ private slots:
         QTRY_VERIFY(form.second->hasFocus());
         QCOMPARE(form.first->text(), QStringLiteral("12"));
         QCOMPARE(dialogs.shown.size(), 1);
+        QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
     }
 
     void pressingAButtonToLeaveDoesNotClickIt()
@@ -315,12 +317,14 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&window));
         edit->setFocus();
         lineOf(*edit)->setText(QStringLiteral("300"));
+        dialogs.expectError(QStringLiteral("Value must be between 1 and 247"));
         QTest::mousePress(button, Qt::LeftButton);
         QTRY_COMPARE(dialogs.texts("error").size(), 1);
         QTRY_VERIFY(edit->hasFocus());
         QVERIFY(!button->isDown()); // the focus taken back releases it
         QTest::mouseRelease(button, Qt::LeftButton);
         QCOMPARE(clicked.count(), 0);
+        QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
     }
 
     void leavingNormalisesTheText_data()
@@ -346,6 +350,7 @@ private slots:
         QTRY_VERIFY(form.second->hasFocus());
         QCOMPARE(form.first->text(), shown);
         QVERIFY(dialogs.shown.isEmpty());
+        QVERIFY(dialogs.problems().isEmpty());
     }
 
     void enterAndEscapeReachTheWindow()

@@ -1,0 +1,35 @@
+#include "devices/devicewindows.h"
+
+#include "devices/b7720qmain.h"
+#include "devices/krvmain.h"
+#include "devices/m7051main.h"
+#include "devices/mlxmain.h"
+#include "devices/zdltmain.h"
+
+namespace {
+template <typename Window>
+DeviceWindowOpener modalOpener(Window *&global)
+{
+    return [&global](DeviceHost &host, QWidget *owner) {
+        Window window(host, owner);
+        global = &window;
+        window.exec();
+        global = nullptr;
+    };
+}
+} // namespace
+
+DeviceWindowOpener StandardWindowOpener(DeviceWindowKind kind)
+{
+    switch (kind) {
+    case DeviceWindowKind::KRV: return modalOpener(FKRV);
+    case DeviceWindowKind::ZDLT: return modalOpener(FZDLT);
+    case DeviceWindowKind::M7051: return modalOpener(FM7051);
+    case DeviceWindowKind::MLX: return modalOpener(FMLX);
+    case DeviceWindowKind::B7720Q: return modalOpener(FB7720Q);
+    case DeviceWindowKind::SET4TM:
+    case DeviceWindowKind::C3940F:
+    case DeviceWindowKind::None: break;
+    }
+    return {};
+}

@@ -1,0 +1,223 @@
+#include "devices/testwindow.h"
+
+#include "bus/delayms.h"
+#include "bus/requestlayer.h"
+#include "bus/ticktimer.h"
+#include "bus/vacomm.h"
+#include "settings/formstorage.h"
+#include "widgets/rxspinedit.h"
+#include "widgets/vrblinkled.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+
+// How the test side works; how it is put together lives in testwindow_ui.cpp.
+
+namespace {
+const QString FinishedText = QStringLiteral("Тест завершен!\rРезультаты теста содержатся в журнале ошибок.");
+}
+
+TTestWindow::~TTestWindow() = default;
+
+bool TTestWindow::testRunning() const
+{
+    return m_test->isRunning();
+}
+
+void TTestWindow::appendJournal(const QString &line)
+{
+    m_journal << line;
+    Memo1->appendPlainText(line);
+}
+
+void TTestWindow::clearJournal()
+{
+    m_journal.clear();
+    Memo1->clear();
+}
+
+void TTestWindow::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    // A window not meant to open centred keeps its place near the owner's corner.
+    if (!m_testProfile.centred && parentWidget())
+        move(parentWidget()->window()->frameGeometry().topLeft() + QPoint(24, 24));
+    // The settings store has restored the editors before this handler runs.
+    guarded(this, [this] { FormShow(); });
+}
+
+void TTestWindow::keyPressEvent(QKeyEvent *event)
+{
+    // No cancel button: Escape must not close a window in the middle of a test.
+    if (event->key() == Qt::Key_Escape) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TTestWindow::done(int result)
+{
+    if (!m_closed) {
+        m_closed = true;
+        FormClose();
+    }
+    QDialog::done(result);
+}
+
+void TTestWindow::FormClose()
+{
+    // A running test ends without summary or message.
+    m_test->stop();
+    // A settings file that cannot be written is reported; the window closes all the same.
+    guarded(this, [this] { FormStorage1->save(); });
+}
+
+void TTestWindow::exchange(int ms)
+{
+    RequestLayer &frames = m_host.frames();
+    TVaComm &port = m_host.port();
+    port.PurgeWrite();
+    port.WriteBuf(frames.TxFrame, frames.TxCount);
+    PageControl1->setEnabled(false);
+    DelayMs(ms);
+    PageControl1->setEnabled(true);
+}
+
+void TTestWindow::BitBtnStartClick()
+{
+    setTestControlsEnabled(false);
+    BitBtnStop->setEnabled(true);
+    BitBtnStop->setFocus();
+    BitBtnStart->setEnabled(false);
+    BitBtnReport->setEnabled(false);
+
+    clearJournal();
+    appendJournal(QStringLiteral("Тест запущен в ") + JournalTime(QTime::currentTime()));
+    m_test->reset();
+    if (!beforeTicks() || m_closed)
+        return;
+    ProgressBar1->setRange(0, RxSpinEditCount->IntValue());
+    ProgressBar1->setValue(0);
+    m_test->run(RxSpinEditTimeOut->IntValue());
+}
+
+void TTestWindow::TimerTestTimer()
+{
+    // A lasting fault (a full output buffer, a failing purge) stops the test once
+    // and is shown once, instead of a box at every tick.
+    try {
+        m_test->tick();
+    } catch (const std::exception &e) {
+        finishTest(UserDialogs::Kind::Error, QString::fromUtf8(e.what()));
+    }
+}
+
+void TTestWindow::onTestFinished(CommTest::Stop why)
+{
+    if (why == CommTest::Stop::CountReached)
+        BitBtnStopClick();
+    else
+        onPortLost();
+}
+
+void TTestWindow::BitBtnStopClick()
+{
+    finishTest(UserDialogs::Kind::Information, FinishedText);
+}
+
+void TTestWindow::finishTest(UserDialogs::Kind kind, const QString &text)
+{
+    m_test->stop();
+    appendJournal(QStringLiteral("Тест остановлен в ") + JournalTime(QTime::currentTime()));
+    const QStringList summary = SummaryLines(m_testProfile.deviceName, configurationLines(),
+                                             RxSpinEditCount->IntValue(), RxSpinEditTimeOut->IntValue(), counters());
+    for (const QString &line : summary)
+        appendJournal(line);
+
+    dialogs().message(this, kind, text);
+
+    PageControl1->setCurrentIndex(0);
+    TabSheet1Show();
+    setTestControlsEnabled(true);
+    BitBtnStart->setEnabled(true);
+    BitBtnStart->setFocus();
+    BitBtnStop->setEnabled(false);
+    BitBtnReport->setEnabled(true);
+    resetIdleLook();
+}
+
+QString TTestWindow::portLostText(bool testWasRunning) const
+{
+    QString text = QStringLiteral("Связь с портом %1 потеряна: адаптер отключен или порт закрыт.")
+                       .arg(m_host.port().DeviceName());
+    if (testWasRunning)
+        text += QStringLiteral("\rТест остановлен. Результаты теста содержатся в журнале ошибок.");
+    return text + QStringLiteral("\rПроверьте подключение и повторите поиск устройства.");
+}
+
+void TTestWindow::onPortLost()
+{
+    if (m_closed || m_portLostShown)
+        return;
+    m_portLostShown = true;
+    if (m_test->isRunning() || BitBtnStop->isEnabled())
+        finishTest(UserDialogs::Kind::Error, portLostText(true));
+    else
+        showError(this, portLostText(false));
+}
+
+void TTestWindow::resetIdleLook()
+{
+    for (QLabel *field : findChildren<QLabel *>()) {
+        if (field->property("Tag").toInt() != 0)
+            field->setText(QString::fromLatin1(IdleValue));
+    }
+    for (TVrBlinkLed *led : findChildren<TVrBlinkLed *>())
+        led->setColorIndex(1);
+}
+
+void TTestWindow::tabShown(int index)
+{
+    if (index == 1)
+        TabSheet2Show();
+    else
+        TabSheet1Show();
+}
+
+void TTestWindow::TabSheet1Show()
+{
+    counters().monitoring = false;
+}
+
+void TTestWindow::TabSheet2Show()
+{
+    counters().monitoring = true;
+}
+
+void TTestWindow::BitBtnReportClick()
+{
+    const QString proposed = QDir::current().filePath(ReportFileName(m_testProfile.reportPrefix, QDate::currentDate()));
+    const QString path = dialogs().saveFileName(this, QStringLiteral("Сохранение отчета..."),
+                                                QStringLiteral("журнал событий (*.log)"), proposed,
+                                                QStringLiteral("log"));
+    if (path.isEmpty()) {
+        showInformation(this, m_testProfile.reportCancelText);
+        return;
+    }
+    appendJournal(QStringLiteral("Отчет создан в ") + JournalTime(QTime::currentTime()));
+    // The next report of the run is proposed in the folder chosen now.
+    QDir::setCurrent(QFileInfo(path).absolutePath());
+    QString error;
+    if (!WriteReport(path, journalLines(), &error))
+        showError(this, QStringLiteral("Не удалось записать отчет в файл ") + path + QStringLiteral(":\r") + error);
+}
