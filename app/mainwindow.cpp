@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/picturebutton.h"
+#include "app/portsdialog.h"
 #include "bus/portmap.h"
 #include "bus/ticktimer.h"
 #include "bus/vacomm.h"
@@ -152,8 +153,17 @@ void TFOrvekConfigurator::buildConnectionGroup(QGroupBox *group)
     scanLabel->setStyleSheet(QStringLiteral("color: red;"));
     auto *dots = new QLabel(QStringLiteral("..."), group);
     dots->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
+    BitBtnPorts = new QPushButton(QStringLiteral("..."), group);
+    BitBtnPorts->setObjectName(QStringLiteral("BitBtnPorts"));
+    BitBtnPorts->setToolTip(QStringLiteral("Выбор последовательного порта"));
+    BitBtnPorts->setAutoDefault(false);
+    BitBtnPorts->setFixedWidth(BitBtnPorts->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 16);
+    auto *portRow = new QHBoxLayout;
+    portRow->setSpacing(2);
+    portRow->addWidget(RxSpinEdit1, 1);
+    portRow->addWidget(BitBtnPorts);
     editors->addWidget(new QLabel(QStringLiteral("Номер порта\nRS-485:"), group), 0, 0);
-    editors->addWidget(RxSpinEdit1, 0, 1);
+    editors->addLayout(portRow, 0, 1);
     editors->addWidget(new QLabel(QStringLiteral("Таймаут\nопроса (мс):"), group), 0, 2);
     editors->addWidget(RxSpinEdit4, 0, 3, 1, 3);
     editors->addWidget(scanLabel, 1, 0);
@@ -186,6 +196,7 @@ void TFOrvekConfigurator::buildConnectionGroup(QGroupBox *group)
     connect(RxSpinEdit1, &TRxSpinEdit::OnChange, this,
             [this] { RxSpinEdit1->setToolTip(resolvePort(RxSpinEdit1->IntValue())); });
     connect(BitBtn1, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtn1Click(); }); });
+    connect(BitBtnPorts, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnPortsClick(); }); });
 }
 
 void TFOrvekConfigurator::buildDeviceGroup(QGroupBox *group)
@@ -247,8 +258,7 @@ void TFOrvekConfigurator::buildDeviceGroup(QGroupBox *group)
 
 QString TFOrvekConfigurator::resolvePort(int port) const
 {
-    const IniFile ini(TFormStorage::filePath());
-    return PortDeviceName(port, ini.ReadString(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(port)));
+    return ResolvePort(TFormStorage::filePath(), port);
 }
 
 QString TFOrvekConfigurator::foundAddressText() const
@@ -323,4 +333,13 @@ void TFOrvekConfigurator::BitBtn1Click()
     FSchemes = &schemes;
     schemes.exec();
     FSchemes = nullptr;
+}
+
+void TFOrvekConfigurator::BitBtnPortsClick()
+{
+    TFPorts ports(this, RxSpinEdit1->IntValue());
+    FPorts = &ports;
+    ports.exec();
+    FPorts = nullptr;
+    RxSpinEdit1->setToolTip(resolvePort(RxSpinEdit1->IntValue()));
 }

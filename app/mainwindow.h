@@ -52,6 +52,7 @@ public:
     void Timer1Timer();
     void Action1Execute();
     void BitBtn1Click();
+    void BitBtnPortsClick();
     void VaComm1Open();
     void VaComm1Close();
     void VaComm1RxBuf(const QByteArray &bytes);
@@ -89,6 +90,7 @@ public:
     TRxSpinEdit *RxSpinEdit1, *RxSpinEdit2, *RxSpinEdit3, *RxSpinEdit4;
     TRadioGroup *RadioGroup1, *RadioGroup2;
     QPushButton *BitBtn1;
+    QPushButton *BitBtnPorts;
     QWidget *DeviceGroup;
     TPictureButton *BitBtnKRV, *BitBtnZDLT, *BitBtn7051, *BitBtnCET, *BitBtnZyXEL_Remote, *BitBtnZyXEL_Local,
         *BitBtn2;

@@ -1,5 +1,7 @@
 #include "app/mainwindow.h"
 
+#include "bus/porthints.h"
+#include "bus/serialdevices.h"
 #include "bus/vacomm.h"
 #include "widgets/dialogs.h"
 #include "widgets/radiogroup.h"
@@ -19,7 +21,12 @@ void TFOrvekConfigurator::BitBtnKRVClick(int tag)
     VaComm1->setPortNum(RxSpinEdit1->IntValue());
     VaComm1->setBaudrate(static_cast<TVaBaudrate>(RadioGroup1->ItemIndex() + br4800));
     VaComm1->setParity(static_cast<TVaParity>(qBound(0, RadioGroup2->ItemIndex(), 2)));
-    VaComm1->Open();
+    try {
+        VaComm1->Open();
+    } catch (const EVaCommError &error) {
+        // The component's text, then what the user can do about it.
+        showError(this, openFailureMessage(error, serialSystem()));
+    }
 }
 
 void TFOrvekConfigurator::VaComm1Open()

@@ -1,5 +1,18 @@
 #include "bus/portmap.h"
 
+#include "settings/inifile.h"
+
+namespace {
+QString section()
+{
+    return QStringLiteral("Ports");
+}
+QString key(int port)
+{
+    return QStringLiteral("COM%1").arg(port);
+}
+} // namespace
+
 QString PortDeviceName(int port, const QString &configured)
 {
     // A hand-edited settings file easily leaves blanks around the name.
@@ -7,4 +20,19 @@ QString PortDeviceName(int port, const QString &configured)
     if (!name.isEmpty())
         return name;
     return QStringLiteral("/dev/ttyUSB%1").arg(port - 1);
+}
+
+QString ConfiguredPort(const QString &iniPath, int port)
+{
+    return IniFile(iniPath).ReadString(section(), key(port));
+}
+
+QString ResolvePort(const QString &iniPath, int port)
+{
+    return PortDeviceName(port, ConfiguredPort(iniPath, port));
+}
+
+void AssignPort(const QString &iniPath, int port, const QString &device)
+{
+    IniFile(iniPath).WriteString(section(), key(port), device.trimmed());
 }

@@ -5,3 +5,11 @@
 // Operating-system device of a port number: the configured name when there is
 // one, otherwise "/dev/ttyUSB<port-1>" (USB-to-RS-485 adapters are numbered from 0).
 QString PortDeviceName(int port, const QString &configured);
+
+// The settings file keeps the devices of port numbers as [Ports] COM<n>=<device>;
+// an empty or missing value keeps the default.
+QString ConfiguredPort(const QString &iniPath, int port);
+QString ResolvePort(const QString &iniPath, int port);
+// EIniWriteError when the file cannot be written. An empty device returns the
+// number to its default.
+void AssignPort(const QString &iniPath, int port, const QString &device);

@@ -42,6 +42,28 @@ SerialLink::Error invalidSettings()
     return {SerialLink::ErrorKind::Settings, EINVAL, qt_error_string(EINVAL)};
 }
 
+// What a failed open means to the user; the texts stay those of the error kind.
+EVaCommError::Failure openFailure(const SerialLink::Error &error)
+{
+    using F = EVaCommError::Failure;
+    switch (error.kind) {
+    case SerialLink::ErrorKind::NotFound:
+        return F::NotFound;
+    case SerialLink::ErrorKind::OpenFailed:
+        if (error.code == EACCES || error.code == EPERM)
+            return F::PermissionDenied;
+        return error.code == EBUSY ? F::Busy : F::Other;
+    case SerialLink::ErrorKind::Settings:
+        // Opened, but it takes no terminal settings: a FIFO, a plain file, /dev/null.
+        return error.code == ENOTTY ? F::NotSerial : F::Other;
+    case SerialLink::ErrorKind::None:
+    case SerialLink::ErrorKind::Purge:
+    case SerialLink::ErrorKind::Write:
+        break;
+    }
+    return F::Other;
+}
+
 } // namespace
 
 QString vaCommErrorText(const SerialLink::Error &error, const QString &deviceName)
@@ -135,13 +157,13 @@ void TVaComm::Open()
 
     std::unique_ptr<SerialLink> link = m_factory ? m_factory(device) : defaultLink(device);
     if (!link)
-        fail(vaCommErrorText({SerialLink::ErrorKind::NotFound, ENOENT, QString()}, device));
+        failOpen({SerialLink::ErrorKind::NotFound, ENOENT, QString()}, device);
 
     if (!link->open(settings)) {
         const SerialLink::Error error = link->lastError();
         link->close();
         link.reset();
-        fail(vaCommErrorText(error, device));
+        failOpen(error, device);
     }
 
     connect(link.get(), &SerialLink::readyRead, this, &TVaComm::onReadyRead);
@@ -252,4 +274,9 @@ void TVaComm::releaseLink()
 void TVaComm::fail(const QString &text)
 {
     throw EVaCommError(text.toStdString());
+}
+
+void TVaComm::failOpen(const SerialLink::Error &error, const QString &device)
+{
+    throw EVaCommError(vaCommErrorText(error, device), openFailure(error), device, error.code);
 }

@@ -17,11 +17,28 @@ enum TVaBaudrate : int {
     br38400, br56000, br57600, br115200, br128000, br256000
 };
 
-// Errors of the serial component, with the component's own English texts.
+// Errors of the serial component, with the component's own English texts. A failed
+// open also says what kind of failure it was and which device, so the error box can
+// add what to do about it.
 class EVaCommError : public std::runtime_error
 {
 public:
+    enum class Failure { Other, NotFound, PermissionDenied, Busy, NotSerial };
+
     using std::runtime_error::runtime_error;
+    EVaCommError(const QString &text, Failure failure, const QString &device, int code)
+        : std::runtime_error(text.toStdString()), m_failure(failure), m_device(device), m_code(code)
+    {
+    }
+
+    Failure failure() const { return m_failure; }
+    const QString &device() const { return m_device; } // empty unless an open failed
+    int code() const { return m_code; }                // the system's error number, 0 when none
+
+private:
+    Failure m_failure = Failure::Other;
+    QString m_device;
+    int m_code = 0;
 };
 
 // The program's one serial port. Opened and closed only by the main window;
@@ -80,6 +97,7 @@ private:
     void applyToLink();
     void releaseLink();
     [[noreturn]] void fail(const QString &text);
+    [[noreturn]] void failOpen(const SerialLink::Error &error, const QString &device);
 
     int m_portNum = 1;
     TVaBaudrate m_baudrate = br19200;

@@ -7,6 +7,7 @@
 #include "sim/thermal.h"
 #include "sim/relays.h"
 #include "support/fakelink.h"
+#include "support/fakeserialtree.h"
 #include "support/simrig.h"
 #include "support/testfixture.h"
 #include "widgets/radiogroup.h"
@@ -298,12 +299,18 @@ private slots:
 
     void portThatCannotBeOpened()
     {
+        // A system with no serial devices, so the hint under the component's text is known.
+        FakeSerialTree empty;
+        const SerialSystem system = empty.system();
+        setSerialSystem(&system);
         main().VaComm1->setLinkFactory(SerialLinkFactory());
         main().VaComm1->setPortResolver([](int) { return QStringLiteral("/nonexistent/ttyORVEK"); });
-        m_dialogs->expectError(QStringLiteral("Specified device not found (/nonexistent/ttyORVEK)."));
+        m_dialogs->expectError(QStringLiteral("Specified device not found (/nonexistent/ttyORVEK).\r\r"
+                                              "Последовательные порты не найдены: проверьте, подключен ли "
+                                              "преобразователь RS-485."));
         QTest::mouseClick(main().BitBtnKRV, Qt::LeftButton);
-        QCOMPARE(m_dialogs->texts("error"),
-                 QStringList{QStringLiteral("Specified device not found (/nonexistent/ttyORVEK).")});
+        setSerialSystem(nullptr);
+        QCOMPARE(m_dialogs->texts("error").size(), 1);
         QVERIFY(!main().VaComm1->Active());
         QVERIFY(main().DeviceGroup->isEnabled());
         QVERIFY(!main().Timer1->isActive());
