@@ -4,6 +4,7 @@
 #include "bus/portmap.h"
 #include "bus/vacomm.h"
 #include "devices/b7720qmain.h"
+#include "devices/c3940fmain.h"
 #include "devices/krvmain.h"
 #include "devices/m7051main.h"
 #include "devices/mlxmain.h"
@@ -120,6 +121,7 @@ TFOrvekConfigurator::TFOrvekConfigurator(QWidget *parent)
     m_openers[DeviceWindowKind::B7720Q] = modalOpener<TFB7720Q>(FB7720Q);
     m_openers[DeviceWindowKind::M7051] = modalOpener<TFM7051>(FM7051);
     m_openers[DeviceWindowKind::MLX] = modalOpener<TFMLX>(FMLX);
+    m_openers[DeviceWindowKind::C3940F] = modalOpener<TFC3940F>(FC3940F);
 }
 
 TFOrvekConfigurator::~TFOrvekConfigurator()
