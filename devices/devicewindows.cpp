@@ -1,6 +1,7 @@
 #include "devices/devicewindows.h"
 
 #include "devices/b7720qmain.h"
+#include "devices/c3940fmain.h"
 #include "devices/krvmain.h"
 #include "devices/m7051main.h"
 #include "devices/mlxmain.h"
@@ -27,8 +28,8 @@ DeviceWindowOpener StandardWindowOpener(DeviceWindowKind kind)
     case DeviceWindowKind::M7051: return modalOpener(FM7051);
     case DeviceWindowKind::MLX: return modalOpener(FMLX);
     case DeviceWindowKind::B7720Q: return modalOpener(FB7720Q);
+    case DeviceWindowKind::C3940F: return modalOpener(FC3940F);
     case DeviceWindowKind::SET4TM:
-    case DeviceWindowKind::C3940F:
     case DeviceWindowKind::None: break;
     }
     return {};

@@ -1,8 +1,10 @@
 #include "app/mainwindow.h"
 #include "app/picturebutton.h"
+#include "devices/c3940fmain.h"
 #include "devices/krvmain.h"
 #include "bus/vacomm.h"
 #include "settings/formstorage.h"
+#include "sim/meter/set4tm_device.h"
 #include "sim/modules.h"
 #include "sim/thermal.h"
 #include "sim/relays.h"
@@ -13,6 +15,7 @@
 #include "widgets/radiogroup.h"
 #include "widgets/rxspinedit.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -25,6 +28,20 @@
 Q_DECLARE_METATYPE(DeviceWindowKind)
 
 namespace {
+// A controller that answers the sensor's register read with its configuration
+// byte alone, a 6-byte answer, as the sensor button's fall-back expects.
+class OneByteRegisterController : public sim::ControllerDevice
+{
+public:
+    using ControllerDevice::ControllerDevice;
+    std::optional<QByteArray> handle(const QByteArray &request, qint64 nowMs) override
+    {
+        if (request.size() == 6 && std::uint8_t(request.at(0)) == address() && request.at(1) == 3)
+            return QByteArray(1, char(address())) + QByteArray::fromHex("0301") + QByteArray(1, char(config));
+        return ControllerDevice::handle(request, nowMs);
+    }
+};
+
 struct Opened
 {
     DeviceWindowKind kind;
@@ -205,17 +222,50 @@ private slots:
 
     void deviceWithoutAWindowIsNamedThenTheSearchEnds()
     {
-        addDevice<sim::ControllerDevice>(4);
+        addDevice<sim::Set4tmDevice>(4);
         setRange(4, 4);
-        startManual(TagController);
-        step(6);
-        m_dialogs->expectInformation(QStringLiteral("По адресу 4 найдено устройство \"Система ТРАВ/ЖНКТ\".\r"
+        startManual(TagSET4TM);
+        step(4); // the channel test answered: address, status, CRC
+        m_dialogs->expectInformation(QStringLiteral("По адресу 4 найдено устройство \"Счетчик эл.энергии СЭТ-4ТМ\".\r"
                                                     "Окно этого устройства в данной версии программы не предусмотрено."));
         step();
         QCOMPARE(m_dialogs->texts("information"),
-                 QStringList{QStringLiteral("По адресу 4 найдено устройство \"Система ТРАВ/ЖНКТ\".\r"
+                 QStringList{QStringLiteral("По адресу 4 найдено устройство \"Счетчик эл.энергии СЭТ-4ТМ\".\r"
                                             "Окно этого устройства в данной версии программы не предусмотрено.")});
         QVERIFY(!main().VaComm1->Active());
+        QVERIFY(main().DeviceGroup->isEnabled());
+    }
+
+    // The controller button, and the sensor button when a 6-byte answer fails the
+    // sensor's test, open the controller window with the set-up of the answer.
+    void foundControllerWindowOpens_data()
+    {
+        QTest::addColumn<int>("tag");
+        QTest::newRow("controller button") << int(TagController);
+        QTest::newRow("sensor button") << int(TagSensor);
+    }
+    void foundControllerWindowOpens()
+    {
+        QFETCH(int, tag);
+        sim::ControllerDevice *controller = tag == TagSensor ? addDevice<OneByteRegisterController>(3)
+                                                             : addDevice<sim::ControllerDevice>(3);
+        controller->config = 0x0A; // ТРАВ, UT4 - UT6
+        setRange(3, 3);
+        QString shown;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (FC3940F && FC3940F->isVisible()) {
+                shown = FC3940F->findChild<QComboBox *>(QStringLiteral("ComboBox2"))->currentText() + '/'
+                        + FC3940F->findChild<QComboBox *>(QStringLiteral("ComboBox1"))->currentText() + '/'
+                        + FC3940F->findChild<QLabel *>(QStringLiteral("StaticTextAddr"))->text();
+                FC3940F->close();
+            }
+        });
+        poll.start(20);
+        main().BitBtnKRVClick(tag);
+        QTRY_COMPARE_WITH_TIMEOUT(shown, QStringLiteral("ТРАВ/UT4 - UT6/3"), 5000);
+        QTRY_VERIFY(!main().VaComm1->Active());
+        QVERIFY(FC3940F == nullptr);
         QVERIFY(main().DeviceGroup->isEnabled());
     }
 
