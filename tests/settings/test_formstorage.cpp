@@ -1,10 +1,13 @@
 #include "settings/formstorage.h"
 #include "support/scripteddialogs.h"
+#include "support/testdisk.h"
 #include "widgets/radiogroup.h"
 #include "widgets/rxspinedit.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -247,6 +250,88 @@ private slots:
         QCOMPARE(form.group1->ItemIndex(), baudItem);
         QCOMPARE(form.edit4->text(), timeout);
         QCOMPARE(form.edit1->text(), QStringLiteral("7")); // restored all the same
+    }
+
+    // What the window restores from a damaged or unusable settings file, and
+    // that its save never truncates or loses the file.
+    void damagedOrUnusableFile_data()
+    {
+        const QByteArray section = "[TFStoreMain]\nFormVersion=2\nRadioGroup1_ItemIndex=5\n";
+        QByteArray junk(64 * 1024, Qt::Uninitialized);
+        QRandomGenerator random(20240605);
+        random.fillRange(reinterpret_cast<quint32 *>(junk.data()), junk.size() / 4);
+        const QByteArray nul = QByteArray("Note=a\0b", 8);
+        const QByteArray longLine = "Note=" + QByteArray(10 * 1024 * 1024, '7');
+
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("place");
+        QTest::addColumn<int>("baudItem");
+        QTest::addColumn<QByteArray>("kept"); // in the file afterwards, line ends aside
+        QTest::newRow("random bytes") << junk << "file" << 3 << junk;
+        QTest::newRow("NUL bytes") << section + nul + QByteArray("\nRxSpinEdit4_Value=4\0" "00\n", 24) << "file" << 5
+                                   << nul;
+        QTest::newRow("10 MB line") << section + longLine + "\n" << "file" << 5 << longLine;
+        QTest::newRow("folder in its place") << QByteArray() << "folder" << 3 << QByteArray();
+        QTest::newRow("too large to read") << section + QByteArray(IniFile::MaxFileSize, ';') << "file" << 3
+                                           << QByteArray();
+        QTest::newRow("read-only file") << section << "read-only" << 5 << QByteArray();
+        QTest::newRow("full disk") << section << "full disk" << 5 << QByteArray();
+    }
+    void damagedOrUnusableFile()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, place);
+        QFETCH(int, baudItem);
+        QFETCH(QByteArray, kept);
+        ScriptedDialogs dialogs;
+        std::unique_ptr<TestDisk> disk;
+        QString path = m_path;
+        if (place == QLatin1String("full disk")) {
+            disk = std::make_unique<TestDisk>();
+            path = disk->filePath(QStringLiteral("OrvekConfigurator.ini"));
+            TFormStorage::setFilePath(path);
+        }
+        if (place == QLatin1String("folder")) {
+            QVERIFY(QDir().mkdir(path));
+        } else {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QCOMPARE(file.write(content), content.size());
+        }
+        if (place == QLatin1String("read-only"))
+            QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+        // Errors only where the file cannot be written; those leave it as it was.
+        const bool unwritable = kept.isEmpty();
+        {
+            TFStoreMain form;
+            form.show();
+            QCOMPARE(form.group1->ItemIndex(), baudItem);
+            QCOMPARE(form.edit4->text(), QStringLiteral("300"));
+            if (place == QLatin1String("full disk"))
+                disk->whileFull([&] { form.close(); });
+            else
+                form.close();
+        }
+        QCOMPARE(dialogs.texts("error"),
+                 unwritable ? QStringList{QStringLiteral("Unable to write to ") + path} : QStringList());
+        if (place == QLatin1String("folder")) {
+            QVERIFY(QFileInfo(path).isDir());
+            return;
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray after = file.readAll();
+        if (unwritable) {
+            QCOMPARE(after.size(), content.size());
+            QVERIFY(after == content);
+            if (disk)
+                QCOMPARE(disk->files(), QStringList{QStringLiteral("OrvekConfigurator.ini")});
+            return;
+        }
+        const auto withoutLineEnds = [](QByteArray bytes) { return bytes.replace('\r', "").replace('\n', ""); };
+        QVERIFY(withoutLineEnds(after).contains(withoutLineEnds(kept)));
+        QVERIFY(after.contains(QByteArray("RadioGroup1_ItemIndex=") + QByteArray::number(baudItem) + "\r\n"));
+        QVERIFY(after.contains("RxSpinEdit4_Value=300\r\n"));
     }
 
     void deviceWindowStoresRealsAndTimers()
