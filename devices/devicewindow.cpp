@@ -299,7 +299,7 @@ void TDeviceWindow::TabSheet2Show()
 
 void TDeviceWindow::BitBtnReportClick()
 {
-    const QString proposed = QDir::current().filePath(ReportFileName(m_profile.reportPrefix, QDate::currentDate()));
+    const QString proposed = QDir(ReportFolder()).filePath(ReportFileName(m_profile.reportPrefix, QDate::currentDate()));
     const QString path = dialogs().saveFileName(this, QStringLiteral("Сохранение отчета..."),
                                                 QStringLiteral("журнал событий (*.log)"), proposed,
                                                 QStringLiteral("log"));
@@ -307,10 +307,14 @@ void TDeviceWindow::BitBtnReportClick()
         showInformation(this, m_profile.reportCancelText);
         return;
     }
-    appendJournal(QStringLiteral("Отчет создан в ") + JournalTime(QTime::currentTime()));
-    // The next report of the run is proposed in the folder chosen now.
-    QDir::setCurrent(QFileInfo(path).absolutePath());
+    // The file holds the line, but the journal gets it only once the file is complete.
+    const QString created = QStringLiteral("Отчет создан в ") + JournalTime(QTime::currentTime());
+    QStringList lines = journalLines();
+    lines << created;
     QString error;
-    if (!WriteReport(path, journalLines(), &error))
-        showError(this, QStringLiteral("Не удалось записать отчет в файл ") + path + QStringLiteral(":\r") + error);
+    if (!SaveReport(path, lines, &error)) {
+        showError(this, error);
+        return;
+    }
+    appendJournal(created);
 }

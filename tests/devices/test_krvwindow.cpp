@@ -3,6 +3,7 @@
 #include "sim/relays.h"
 #include "support/scripteddialogs.h"
 #include "support/simrig.h"
+#include "support/testdisk.h"
 #include "widgets/rxspinedit.h"
 #include "widgets/vrblinkled.h"
 
@@ -371,6 +372,54 @@ private slots:
         QVERIFY(firstFile.open(QIODevice::ReadOnly));
         QCOMPARE(QString(QStringDecoder("windows-1251")(firstFile.readAll())).count(QStringLiteral("Отчет создан в ")),
                  1);
+    }
+
+    // A report that cannot be written shows why, keeps the old file and adds no
+    // "created" line; the working folder never follows the dialog.
+    void reportThatCannotBeWritten_data()
+    {
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("full disk") << false;
+        QTest::newRow("read-only folder") << true;
+    }
+    void reportThatCannotBeWritten()
+    {
+        QFETCH(bool, readOnly);
+        const QString workingFolder = QDir::currentPath();
+        startManual();
+        m_window->BitBtnStopClick();
+        TestDisk disk;
+        const QString path = disk.filePath(QStringLiteral("KRV.log"));
+        m_dialogs->answerSave(path);
+        m_window->BitBtnReportClick();
+        QCOMPARE(QDir::currentPath(), workingFolder);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray old = file.readAll();
+        file.close();
+        const QStringList journal = m_window->journalLines();
+        QCOMPARE(journal.filter(QStringLiteral("Отчет создан в ")).size(), 1);
+
+        m_dialogs->clear();
+        m_dialogs->answerSave(path);
+        QString reason;
+        if (readOnly) {
+            if (!disk.makeReadOnly())
+                QSKIP("root without a tmpfs writes into any folder");
+            m_window->BitBtnReportClick();
+            reason = QStringLiteral("Запись в эту папку запрещена.");
+        } else {
+            disk.whileFull([&] { m_window->BitBtnReportClick(); });
+            reason = disk.fullError() == ENOSPC ? QStringLiteral("На диске нет свободного места.")
+                                                : QStringLiteral("Файл слишком велик для этого диска.");
+        }
+        QCOMPARE(m_dialogs->texts("error"),
+                 QStringList{QStringLiteral("Не удалось записать отчет в файл ") + path + QStringLiteral(":\r") + reason});
+        QCOMPARE(m_window->journalLines(), journal);
+        QCOMPARE(child<QPlainTextEdit>("Memo1")->toPlainText(), journal.join(QLatin1Char('\n')));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), old);
+        QCOMPARE(disk.files(), QStringList{QStringLiteral("KRV.log")});
     }
 
     void cancelledReport()
