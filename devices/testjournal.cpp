@@ -141,7 +141,8 @@ bool WriteReport(const QString &path, const QStringList &lines, QString *error)
 
 QString ReportFolder()
 {
-    return g_reportFolder.isEmpty() ? QDir::currentPath() : g_reportFolder;
+    // A folder gone since (a removed USB stick) is no proposal.
+    return QFileInfo(g_reportFolder).isDir() ? g_reportFolder : QDir::currentPath();
 }
 
 bool SaveReport(const QString &path, const QStringList &lines, QString *message)

@@ -41,7 +41,7 @@ bool WriteReport(const QString &path, const QStringList &lines, QString *error);
 
 // The folder proposed for the next report: that of the last report saved in
 // this run, one for all device windows, or the working directory before the
-// first. The working directory itself never follows the user's choice, so a
+// first and once that folder is gone. The working directory itself never follows the user's choice, so a
 // removable disk is not kept busy.
 QString ReportFolder();
 // WriteReport, and once the file is complete its folder becomes ReportFolder().

@@ -198,6 +198,8 @@ private slots:
         QCOMPARE(file.readAll(), old);
         QCOMPARE(disk.files(), QStringList{QStringLiteral("KRV-1-1-2026.log")});
         QCOMPARE(ReportFolder(), QFileInfo(other.path()).absoluteFilePath());
+        QVERIFY(other.remove()); // as a USB stick pulled out
+        QCOMPARE(ReportFolder(), workingFolder);
     }
 
     void krvIdentification()
