@@ -2,9 +2,13 @@
 
 #include "bus/requestlayer.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
 #include <QStringEncoder>
+
+#include <cerrno>
 
 QString FormatGeneral(double value)
 {
@@ -72,20 +76,92 @@ QByteArray ReportBytes(const QStringList &lines, bool *ok)
     return encoder.encode(text);
 }
 
+namespace {
+
+QString g_reportFolder;
+
+// Why a file could not be written, from the system's error number.
+QString WriteFailureReason(int error, const QString &systemText)
+{
+    switch (error) {
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return QStringLiteral("На диске нет свободного места.");
+    case EFBIG:
+        return QStringLiteral("Файл слишком велик для этого диска.");
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return QStringLiteral("Запись в эту папку запрещена.");
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("Папка не найдена.");
+    case ENAMETOOLONG:
+        return QStringLiteral("Слишком длинное имя файла.");
+    case EIO:
+        return QStringLiteral("Ошибка ввода-вывода.");
+    default:
+        return QStringLiteral("Ошибка записи (") + systemText + QStringLiteral(").");
+    }
+}
+
+} // namespace
+
 bool WriteReport(const QString &path, const QStringList &lines, QString *error)
 {
+    const auto fail = [error](const QString &reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
     bool encoded = false;
     const QByteArray bytes = ReportBytes(lines, &encoded);
-    if (!encoded) {
-        if (error)
-            *error = QStringLiteral("кодировка windows-1251 недоступна");
-        return false;
-    }
+    if (!encoded)
+        return fail(QStringLiteral("Кодировка windows-1251 недоступна."));
+    // Checked here, since the rename below would replace either, and root may write anything.
+    const QFileInfo target(path);
+    if (target.isDir())
+        return fail(QStringLiteral("Под этим именем уже есть папка."));
+    if (target.exists()
+        && !(target.permissions() & (QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther)))
+        return fail(QStringLiteral("Файл защищен от записи."));
+
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
+    // Unbuffered, so a short write (full disk, size limit) shows in write()'s
+    // count: a buffered one would reach commit() unnoticed and rename a
+    // truncated file over the old report. errno is read at once after each call.
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(WriteFailureReason(errno, file.errorString()));
+    errno = 0;
+    if (file.write(bytes) != bytes.size()) {
+        const int cause = errno;
+        const QString text = file.errorString();
+        file.cancelWriting();
+        return fail(WriteFailureReason(cause, text));
+    }
+    errno = 0;
+    if (!file.commit())
+        return fail(WriteFailureReason(errno, file.errorString()));
+    return true;
+}
+
+QString ReportFolder()
+{
+    // A folder gone since (a removed USB stick) is no proposal.
+    return QFileInfo(g_reportFolder).isDir() ? g_reportFolder : QDir::currentPath();
+}
+
+bool SaveReport(const QString &path, const QStringList &lines, QString *message)
+{
+    QString reason;
+    if (!WriteReport(path, lines, &reason)) {
+        if (message)
+            *message = QStringLiteral("Не удалось записать отчет в файл ") + path + QStringLiteral(":\r") + reason;
         return false;
     }
+    g_reportFolder = QFileInfo(path).absolutePath();
     return true;
 }

@@ -42,9 +42,19 @@ QStringList SummaryLines(const QString &deviceName, const QStringList &configLin
 QString ReportFileName(const QString &prefix, const QDate &date);
 
 // Writes the journal lines as Windows-1251 text, each line ended by CR LF. The
-// new file replaces the old one only once it is complete, so a failed write never
-// loses an earlier report. Returns false with a reason in `error` on failure.
+// new file replaces the old one only once it is complete, so a failed write
+// (full disk, read-only folder) leaves an earlier report byte for byte. Returns
+// false with the reason, a Russian sentence, in `error` on failure.
 bool WriteReport(const QString &path, const QStringList &lines, QString *error);
+
+// The folder proposed for the next report: that of the last report saved in
+// this run, one for all device windows, or the working directory before the
+// first and once that folder is gone. The working directory itself never follows the user's choice, so a
+// removable disk is not kept busy.
+QString ReportFolder();
+// WriteReport, and once the file is complete its folder becomes ReportFolder().
+// On failure `message` gets the text of the error box, naming the file and the reason.
+bool SaveReport(const QString &path, const QStringList &lines, QString *message);
 
 // The bytes WriteReport puts in the file (exposed for tests).
 QByteArray ReportBytes(const QStringList &lines, bool *ok = nullptr);

@@ -9,7 +9,6 @@
 #include "widgets/vrblinkled.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -206,7 +205,8 @@ void TTestWindow::TabSheet2Show()
 
 void TTestWindow::BitBtnReportClick()
 {
-    const QString proposed = QDir::current().filePath(ReportFileName(m_testProfile.reportPrefix, QDate::currentDate()));
+    const QString proposed
+        = QDir(ReportFolder()).filePath(ReportFileName(m_testProfile.reportPrefix, QDate::currentDate()));
     const QString path = dialogs().saveFileName(this, QStringLiteral("Сохранение отчета..."),
                                                 QStringLiteral("журнал событий (*.log)"), proposed,
                                                 QStringLiteral("log"));
@@ -214,10 +214,12 @@ void TTestWindow::BitBtnReportClick()
         showInformation(this, m_testProfile.reportCancelText);
         return;
     }
-    appendJournal(QStringLiteral("Отчет создан в ") + JournalTime(QTime::currentTime()));
-    // The next report of the run is proposed in the folder chosen now.
-    QDir::setCurrent(QFileInfo(path).absolutePath());
+    // The file holds the line, but the journal gets it only once the file is complete.
+    const QString created = QStringLiteral("Отчет создан в ") + JournalTime(QTime::currentTime());
     QString error;
-    if (!WriteReport(path, journalLines(), &error))
-        showError(this, QStringLiteral("Не удалось записать отчет в файл ") + path + QStringLiteral(":\r") + error);
+    if (!SaveReport(path, journalLines() << created, &error)) {
+        showError(this, error);
+        return;
+    }
+    appendJournal(created);
 }

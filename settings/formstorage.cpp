@@ -7,10 +7,10 @@
 #include <QLocale>
 #include <QMetaProperty>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
-#include <climits>
 #include <cmath>
 
 namespace {
@@ -80,6 +80,18 @@ bool isIntegerType(int id)
     default:
         return false;
     }
+}
+
+// "-12", "+7", "99999999999": an integer, however large.
+bool isIntegerText(const QString &text)
+{
+    const int sign = text.startsWith(QLatin1Char('-')) || text.startsWith(QLatin1Char('+')) ? 1 : 0;
+    if (text.size() <= sign)
+        return false;
+    for (int i = sign; i < text.size(); ++i)
+        if (text.at(i) < QLatin1Char('0') || text.at(i) > QLatin1Char('9'))
+            return false;
+    return true;
 }
 
 } // namespace
@@ -157,11 +169,47 @@ void TFormStorage::resolveTargets()
                 if (meta->indexOfProperty(lower.constData()) >= 0)
                     target.property = lower;
             }
-            if (meta->indexOfProperty(target.property.constData()) >= 0)
+            if (meta->indexOfProperty(target.property.constData()) >= 0) {
                 target.object = object;
+                takeLimits(target);
+            }
         }
         m_targets.push_back(target);
     }
+}
+
+void TFormStorage::takeLimits(Target &target)
+{
+    const QObject *object = target.object;
+    const QMetaObject *meta = object->metaObject();
+    const QMetaProperty property = meta->property(meta->indexOfProperty(target.property.constData()));
+    switch (property.metaType().id()) {
+    case QMetaType::Int:
+        target.low = std::numeric_limits<int>::min();
+        target.high = std::numeric_limits<int>::max();
+        break;
+    case QMetaType::UInt:
+        target.low = 0;
+        target.high = std::numeric_limits<unsigned>::max();
+        break;
+    default:
+        break;
+    }
+    // MinValue and MaxValue bound a spin editor's Value; both 0 is its "no range".
+    const QVariant min = object->property(("Min" + target.property).constData());
+    const QVariant max = object->property(("Max" + target.property).constData());
+    if (min.canConvert<double>() && max.canConvert<double>() && (min.toDouble() != 0 || max.toDouble() != 0)) {
+        target.low = qMax(target.low, min.toDouble());
+        target.high = qMin(target.high, max.toDouble());
+    }
+    const QVariant items = object->property("Items");
+    if (target.property == "ItemIndex" && items.canConvert<QStringList>()) {
+        target.low = 0;
+        target.high = static_cast<double>(items.toStringList().size()) - 1;
+    }
+    // Qt refuses to run a timer with a negative interval.
+    if (qobject_cast<const QTimer *>(object) && target.property == "interval")
+        target.low = qMax(target.low, 0.0);
 }
 
 void TFormStorage::restore()
@@ -204,17 +252,21 @@ void TFormStorage::restoreProperty(const IniFile::Entries &entries, const Target
     QVariant value;
     bool ok = false;
     if (isIntegerType(type) || property.isEnumType()) {
-        const qlonglong n = text.toLongLong(&ok, 10);
-        value = QVariant::fromValue(ok ? n : 0);
-        if (type == QMetaType::Int && (n < INT_MIN || n > INT_MAX))
-            value = QVariant::fromValue(0);
+        qlonglong n = text.toLongLong(&ok, 10);
+        if (!ok && isIntegerText(text))
+            return; // a number, too large for any control
+        if (!ok)
+            n = 0;
+        if (static_cast<double>(n) < target.low || static_cast<double>(n) > target.high)
+            return; // not taken: the value before the restore stays
+        value = QVariant::fromValue(n);
     } else if (type == QMetaType::Double || type == QMetaType::Float) {
         QLocale locale;
         locale.setNumberOptions(QLocale::RejectGroupSeparator);
         QString localised = text;
         localised.replace(QLatin1Char('.'), locale.decimalPoint());
         const double d = locale.toDouble(localised, &ok);
-        if (!ok || !std::isfinite(d))
+        if (!ok || !std::isfinite(d) || d < target.low || d > target.high)
             return; // keeps its current value
         value = d;
     } else {

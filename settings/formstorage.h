@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <limits>
 #include <vector>
 
 class QWidget;
@@ -15,6 +16,13 @@ class QWidget;
 // window is shown, save when it closes (and at destruction if not saved since
 // the last restore). The section is the window's class name; each key is the
 // component name, "_" and the property name ("RxSpinEdit1_Value").
+//
+// A stored value is set only if the control takes it as it is: within
+// [MinX, MaxX] for a property X of a control that has both (a spin editor's
+// Value; both 0 is its "no range"), one of the Items for an ItemIndex, not
+// negative for a timer's interval, within the property's type. Anything else
+// leaves the property at its value before the restore, as a real that does not
+// parse does; an integer that does not parse reads as 0, where 0 is taken.
 class TFormStorage : public QObject
 {
     Q_OBJECT
@@ -60,9 +68,14 @@ private:
         QString key; // "Component_Property"
         QPointer<QObject> object;
         QByteArray property; // Qt's property name
+        // The values the control takes, taken before the restore: the coupled
+        // address editors narrow each other's bounds while they are restored.
+        double low = -std::numeric_limits<double>::infinity();
+        double high = std::numeric_limits<double>::infinity();
     };
 
     void resolveTargets();
+    static void takeLimits(Target &target);
     void restoreProperty(const IniFile::Entries &entries, const Target &target);
     void restorePlacement(const IniFile::Entries &entries);
     void savePlacement(IniFile::Entries &entries, bool destroying) const;

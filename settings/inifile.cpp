@@ -65,19 +65,26 @@ IniFile::IniFile(QString path)
 {
 }
 
-QStringList IniFile::readLines() const
+bool IniFile::readLines(QStringList *lines) const
 {
+    lines->clear();
+    const QFileInfo info(m_path);
+    if (!info.exists())
+        return true;
     QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
+    if (!info.isFile() || info.size() > MaxFileSize || !file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return false;
     // 8-bit text: Latin-1 keeps every byte, so lines we do not touch are written back unchanged.
-    QString text = QString::fromLatin1(file.readAll());
+    QString text = QString::fromLatin1(bytes);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QStringList lines = text.split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.constLast().isEmpty())
-        lines.removeLast();
-    return lines;
+    *lines = text.split(QLatin1Char('\n'));
+    if (!lines->isEmpty() && lines->constLast().isEmpty())
+        lines->removeLast();
+    return true;
 }
 
 QString IniFile::lookup(const QStringList &lines, const QString &section, const QString &key, bool *found)
@@ -100,14 +107,17 @@ QString IniFile::lookup(const QStringList &lines, const QString &section, const 
 
 QString IniFile::ReadString(const QString &section, const QString &key, const QString &fallback) const
 {
+    QStringList lines;
+    readLines(&lines); // unreadable: every key reads as its default
     bool found = false;
-    const QString value = lookup(readLines(), section, key, &found);
+    const QString value = lookup(lines, section, key, &found);
     return found ? value : fallback;
 }
 
 IniFile::Entries IniFile::ReadSection(const QString &section) const
 {
-    const QStringList lines = readLines();
+    QStringList lines;
+    readLines(&lines);
     Entries entries;
     int end = 0;
     const int begin = findSection(lines, section, &end);
@@ -158,8 +168,11 @@ void IniFile::WriteString(const QString &section, const QString &key, const QStr
 
 void IniFile::WriteStrings(const QString &section, const Entries &entries)
 {
-    const QStringList lines = applyWrites(readLines(), section, entries);
     const auto fail = [this] { throw EIniWriteError(("Unable to write to " + m_path).toUtf8().toStdString()); };
+    QStringList old;
+    if (!readLines(&old))
+        fail();
+    const QStringList lines = applyWrites(old, section, entries);
 
     const QFileInfo info(m_path);
     // Checked by the permission bits, since the rename below would replace a

@@ -19,7 +19,9 @@ public:
 // a key keeps every other line of the file as it was. The file is read for each
 // group of reads and rewritten for each group of writes, never held open.
 // Writes go to a temporary file that is renamed over the old one, so an
-// interrupted save never leaves a truncated file.
+// interrupted save never leaves a truncated file. A file that exists but cannot
+// be read (not a plain file, unreadable, larger than MaxFileSize) reads as empty
+// and is never rewritten: a write would lose what it holds.
 class IniFile
 {
 public:
@@ -41,12 +43,15 @@ public:
     // Where the program keeps OrvekConfigurator.ini: $XDG_CONFIG_HOME (default ~/.config).
     static QString defaultPath();
     static constexpr const char *FileName = "OrvekConfigurator.ini";
+    // Far beyond any settings file; reading is linear, but a larger file is not ours to load whole.
+    static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
 
     // The text form of the private-profile edits, usable without a file.
     static QStringList applyWrites(QStringList lines, const QString &section, const Entries &entries);
     static QString lookup(const QStringList &lines, const QString &section, const QString &key, bool *found);
 
 private:
-    QStringList readLines() const;
+    // The file's lines; false when it exists and cannot be read.
+    bool readLines(QStringList *lines) const;
     QString m_path;
 };

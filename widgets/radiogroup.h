@@ -11,6 +11,7 @@ class TRadioGroup : public QGroupBox
 {
     Q_OBJECT
     Q_PROPERTY(int ItemIndex READ ItemIndex WRITE setItemIndex NOTIFY OnClick)
+    Q_PROPERTY(QStringList Items READ Items)
 public:
     explicit TRadioGroup(const QString &caption, const QStringList &items, int columns = 1,
                          QWidget *parent = nullptr);

@@ -1,5 +1,6 @@
 #include "devices/krvprotocol.h"
 #include "devices/testjournal.h"
+#include "support/testdisk.h"
 
 #include <QLocale>
 #include <QStringDecoder>
@@ -146,6 +147,59 @@ private slots:
         const QByteArray now = file.readAll();
         QVERIFY(now == QStringEncoder("windows-1251").encode(QStringLiteral("второй\r\n"))
                 || (!failed && now == QStringEncoder("windows-1251").encode(QStringLiteral("третий\r\n"))));
+    }
+
+    // A report that cannot be written whole leaves the old one byte for byte, says
+    // why, and is not where the next report is proposed.
+    void reportThatCannotBeWritten_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("full disk") << int(TestDisk::Tmpfs) << "full" << "На диске нет свободного места.";
+        QTest::newRow("file size limit") << int(TestDisk::SizeLimit) << "full" << "Файл слишком велик для этого диска.";
+        QTest::newRow("read-only folder") << int(TestDisk::Tmpfs) << "read-only folder"
+                                          << "Запись в эту папку запрещена.";
+        QTest::newRow("read-only file") << int(TestDisk::SizeLimit) << "read-only file" << "Файл защищен от записи.";
+    }
+    void reportThatCannotBeWritten()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, fault);
+        QFETCH(QString, reason);
+        const QString workingFolder = QDir::currentPath();
+        TestDisk disk(static_cast<TestDisk::Mode>(mode));
+        if (disk.mode() != mode && fault == QLatin1String("full"))
+            QSKIP("no tmpfs can be mounted here; the file size limit row stands in");
+        const QString path = disk.filePath(QStringLiteral("KRV-1-1-2026.log"));
+        QString message;
+        QVERIFY(SaveReport(path, {QStringLiteral("старый отчет")}, &message));
+        const QByteArray old = QByteArray::fromHex("f1f2e0f0fbe920eef2f7e5f2") + "\r\n"; // "старый отчет"
+        QTemporaryDir other;
+        QVERIFY(SaveReport(other.filePath(QStringLiteral("elsewhere.log")), {QStringLiteral("x")}, &message));
+        QCOMPARE(ReportFolder(), QFileInfo(other.path()).absoluteFilePath());
+        QCOMPARE(QDir::currentPath(), workingFolder);
+
+        const QStringList lines(200, QStringLiteral("<-0104280000000000000000000000000000000000000000000000"));
+        bool saved = true;
+        if (fault == QLatin1String("full")) {
+            disk.whileFull([&] { saved = SaveReport(path, lines, &message); });
+        } else {
+            if (fault == QLatin1String("read-only file"))
+                QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+            else if (!disk.makeReadOnly())
+                QSKIP("root without a tmpfs writes into any folder");
+            saved = SaveReport(path, lines, &message);
+        }
+        QVERIFY(!saved);
+        QCOMPARE(message, QStringLiteral("Не удалось записать отчет в файл ") + path + QStringLiteral(":\r") + reason);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), old);
+        QCOMPARE(disk.files(), QStringList{QStringLiteral("KRV-1-1-2026.log")});
+        QCOMPARE(ReportFolder(), QFileInfo(other.path()).absoluteFilePath());
+        QVERIFY(other.remove()); // as a USB stick pulled out
+        QCOMPARE(ReportFolder(), workingFolder);
     }
 
     void krvIdentification()

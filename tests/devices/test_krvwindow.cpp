@@ -2,6 +2,7 @@
 #include "settings/formstorage.h"
 #include "sim/relays.h"
 #include "support/simrig.h"
+#include "support/testdisk.h"
 #include "support/testfixture.h"
 #include "widgets/rxspinedit.h"
 #include "widgets/vrblinkled.h"
@@ -446,6 +447,56 @@ private slots:
         QVERIFY(firstFile.open(QIODevice::ReadOnly));
         QCOMPARE(QString(QStringDecoder("windows-1251")(firstFile.readAll())).count(QStringLiteral("Отчет создан в ")),
                  1);
+    }
+
+    // A report that cannot be written shows why, keeps the old file and adds no
+    // "created" line; the working folder never follows the dialog.
+    void reportThatCannotBeWritten_data()
+    {
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("full disk") << false;
+        QTest::newRow("read-only folder") << true;
+    }
+    void reportThatCannotBeWritten()
+    {
+        QFETCH(bool, readOnly);
+        const QString workingFolder = QDir::currentPath();
+        startManual();
+        stopExpectingTheSummaryBox();
+        TestDisk disk;
+        const QString path = disk.filePath(QStringLiteral("KRV.log"));
+        m_dialogs->answerSave(path);
+        m_window->BitBtnReportClick();
+        QCOMPARE(QDir::currentPath(), workingFolder);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray old = file.readAll();
+        file.close();
+        const QStringList journal = m_window->journalLines();
+        QCOMPARE(journal.filter(QStringLiteral("Отчет создан в ")).size(), 1);
+
+        const QString failed = QStringLiteral("Не удалось записать отчет в файл ") + path + QStringLiteral(":\r");
+        if (readOnly) {
+            if (!disk.makeReadOnly())
+                QSKIP("root without a tmpfs writes into any folder");
+            m_dialogs->answerSave(path);
+            m_dialogs->expectError(failed + QStringLiteral("Запись в эту папку запрещена."));
+            m_window->BitBtnReportClick();
+        } else {
+            m_dialogs->answerSave(path);
+            disk.whileFull([&] {
+                m_dialogs->expectError(failed
+                                       + (disk.fullError() == ENOSPC ? QStringLiteral("На диске нет свободного места.")
+                                                                     : QStringLiteral("Файл слишком велик для этого диска.")));
+                m_window->BitBtnReportClick();
+            });
+        }
+        QCOMPARE(m_dialogs->texts("error").size(), 1);
+        QCOMPARE(m_window->journalLines(), journal);
+        QCOMPARE(child<QPlainTextEdit>("Memo1")->toPlainText(), journal.join(QLatin1Char('\n')));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), old);
+        QCOMPARE(disk.files(), QStringList{QStringLiteral("KRV.log")});
     }
 
     void cancelledReport()

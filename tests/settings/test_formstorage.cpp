@@ -1,10 +1,13 @@
 #include "settings/formstorage.h"
 #include "support/scripteddialogs.h"
+#include "support/testdisk.h"
 #include "widgets/radiogroup.h"
 #include "widgets/rxspinedit.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -102,6 +105,41 @@ public:
     TRxSpinEdit *kt;
     TRadioGroup *season;
     QTimer *timer;
+};
+
+// A control with an integer range that leaves 0 out.
+class TLevelControl : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(int Level MEMBER level)
+    Q_PROPERTY(int MinLevel MEMBER minLevel)
+    Q_PROPERTY(int MaxLevel MEMBER maxLevel)
+public:
+    using QObject::QObject;
+    int level = 3;
+    int minLevel = 1;
+    int maxLevel = 5;
+};
+
+class TFStoreLimits : public QWidget
+{
+    Q_OBJECT
+public:
+    TFStoreLimits()
+    {
+        new TFormStorage(this, 0, {"RxSpinEditKt.Value", "TimerSetting.Interval", "Level.Level"}, false);
+        kt = editor(this, "RxSpinEditKt", 0.1, 1, 0);
+        kt->setValueType(TRxSpinEdit::vtFloat);
+        kt->setValue(0.8);
+        timer = new QTimer(this);
+        timer->setObjectName(QStringLiteral("TimerSetting"));
+        timer->setInterval(350);
+        level = new TLevelControl(this);
+        level->setObjectName(QStringLiteral("Level"));
+    }
+    TRxSpinEdit *kt;
+    QTimer *timer;
+    TLevelControl *level;
 };
 
 class TestFormStorage : public QObject
@@ -247,6 +285,158 @@ private slots:
         QCOMPARE(form.group1->ItemIndex(), baudItem);
         QCOMPARE(form.edit4->text(), timeout);
         QCOMPARE(form.edit1->text(), QStringLiteral("7")); // restored all the same
+    }
+
+    // A value the control would not take as it is leaves the value it had: the
+    // search must never run at a rate or on a port the window does not offer.
+    void outOfRangeValuesKeepTheDesignValue_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("component");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("baud item 99") << "RadioGroup1_ItemIndex=99" << "RadioGroup1" << "3";
+        QTest::newRow("baud item -1") << "RadioGroup1_ItemIndex=-1" << "RadioGroup1" << "3";
+        QTest::newRow("last baud item") << "RadioGroup1_ItemIndex=8" << "RadioGroup1" << "8";
+        QTest::newRow("item past 32 bits") << "RadioGroup1_ItemIndex=4294967301" << "RadioGroup1" << "3";
+        QTest::newRow("item of 20 digits") << "RadioGroup1_ItemIndex=99999999999999999999" << "RadioGroup1" << "3";
+        QTest::newRow("parity item 3") << "RadioGroup2_ItemIndex=3" << "RadioGroup2" << "0";
+        QTest::newRow("port 1e308") << "RxSpinEdit1_Value=1e308" << "RxSpinEdit1" << "1";
+        QTest::newRow("port 17") << "RxSpinEdit1_Value=17" << "RxSpinEdit1" << "1";
+        QTest::newRow("port 16") << "RxSpinEdit1_Value=16" << "RxSpinEdit1" << "16";
+        QTest::newRow("port inf") << "RxSpinEdit1_Value=inf" << "RxSpinEdit1" << "1";
+        QTest::newRow("timeout 99.5") << "RxSpinEdit4_Value=99.5" << "RxSpinEdit4" << "300";
+        // Judged by the limits before the restore; the coupled editors then narrow as before.
+        QTest::newRow("last address below the first") << "RxSpinEdit2_Value=100\nRxSpinEdit3_Value=50"
+                                                      << "RxSpinEdit3" << "100";
+    }
+    void outOfRangeValuesKeepTheDesignValue()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, component);
+        QFETCH(QString, shown);
+        writeFile("[TFStoreMain]\nFormVersion=2\n" + stored + "\nRxSpinEdit4_Value=500\n");
+        TFStoreMain form;
+        form.show();
+        const QObject *control = form.findChild<QObject *>(component);
+        QVERIFY(control);
+        if (const auto *group = qobject_cast<const TRadioGroup *>(control))
+            QCOMPARE(QString::number(group->ItemIndex()), shown);
+        else
+            QCOMPARE(static_cast<const TRxSpinEdit *>(control)->text(), shown);
+        if (component != QLatin1String("RxSpinEdit4"))
+            QCOMPARE(form.edit4->text(), QStringLiteral("500")); // the next entry is still restored
+    }
+
+    void limitsOfOtherControls_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("kt");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<int>("level");
+        QTest::newRow("coefficient 1.5") << "RxSpinEditKt_Value" << "1.5" << "0,80" << 350 << 3;
+        QTest::newRow("coefficient 0.1") << "RxSpinEditKt_Value" << "0.1" << "0,10" << 350 << 3;
+        QTest::newRow("negative interval") << "TimerSetting_Interval" << "-5" << "0,80" << 350 << 3;
+        QTest::newRow("interval abc reads 0") << "TimerSetting_Interval" << "abc" << "0,80" << 0 << 3;
+        QTest::newRow("level 9") << "Level_Level" << "9" << "0,80" << 350 << 3;
+        QTest::newRow("level 1") << "Level_Level" << "1" << "0,80" << 350 << 1;
+        QTest::newRow("level abc: 0 is not taken") << "Level_Level" << "abc" << "0,80" << 350 << 3;
+    }
+    void limitsOfOtherControls()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, text);
+        QFETCH(QString, kt);
+        QFETCH(int, interval);
+        QFETCH(int, level);
+        writeFile("[TFStoreLimits]\n" + key + "=" + text + "\n");
+        TFStoreLimits form;
+        form.show();
+        QCOMPARE(form.kt->text(), kt);
+        QCOMPARE(form.timer->interval(), interval);
+        QCOMPARE(form.level->level, level);
+    }
+
+    // What the window restores from a damaged or unusable settings file, and
+    // that its save never truncates or loses the file.
+    void damagedOrUnusableFile_data()
+    {
+        const QByteArray section = "[TFStoreMain]\nFormVersion=2\nRadioGroup1_ItemIndex=5\n";
+        QByteArray junk(64 * 1024, Qt::Uninitialized);
+        QRandomGenerator random(20240605);
+        random.fillRange(reinterpret_cast<quint32 *>(junk.data()), junk.size() / 4);
+        const QByteArray nul = QByteArray("Note=a\0b", 8);
+        const QByteArray longLine = "Note=" + QByteArray(10 * 1024 * 1024, '7');
+
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("place");
+        QTest::addColumn<int>("baudItem");
+        QTest::addColumn<QByteArray>("kept"); // in the file afterwards, line ends aside
+        QTest::newRow("random bytes") << junk << "file" << 3 << junk;
+        QTest::newRow("NUL bytes") << section + nul + QByteArray("\nRxSpinEdit4_Value=4\0" "00\n", 24) << "file" << 5
+                                   << nul;
+        QTest::newRow("10 MB line") << section + longLine + "\n" << "file" << 5 << longLine;
+        QTest::newRow("folder in its place") << QByteArray() << "folder" << 3 << QByteArray();
+        QTest::newRow("too large to read") << section + QByteArray(IniFile::MaxFileSize, ';') << "file" << 3
+                                           << QByteArray();
+        QTest::newRow("read-only file") << section << "read-only" << 5 << QByteArray();
+        QTest::newRow("full disk") << section << "full disk" << 5 << QByteArray();
+    }
+    void damagedOrUnusableFile()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, place);
+        QFETCH(int, baudItem);
+        QFETCH(QByteArray, kept);
+        ScriptedDialogs dialogs;
+        std::unique_ptr<TestDisk> disk;
+        QString path = m_path;
+        if (place == QLatin1String("full disk")) {
+            disk = std::make_unique<TestDisk>();
+            path = disk->filePath(QStringLiteral("OrvekConfigurator.ini"));
+            TFormStorage::setFilePath(path);
+        }
+        if (place == QLatin1String("folder")) {
+            QVERIFY(QDir().mkdir(path));
+        } else {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QCOMPARE(file.write(content), content.size());
+        }
+        if (place == QLatin1String("read-only"))
+            QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+        // Errors only where the file cannot be written; those leave it as it was.
+        const bool unwritable = kept.isEmpty();
+        {
+            TFStoreMain form;
+            form.show();
+            QCOMPARE(form.group1->ItemIndex(), baudItem);
+            QCOMPARE(form.edit4->text(), QStringLiteral("300"));
+            if (place == QLatin1String("full disk"))
+                disk->whileFull([&] { form.close(); });
+            else
+                form.close();
+        }
+        QCOMPARE(dialogs.texts("error"),
+                 unwritable ? QStringList{QStringLiteral("Unable to write to ") + path} : QStringList());
+        if (place == QLatin1String("folder")) {
+            QVERIFY(QFileInfo(path).isDir());
+            return;
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray after = file.readAll();
+        if (unwritable) {
+            QCOMPARE(after.size(), content.size());
+            QVERIFY(after == content);
+            if (disk)
+                QCOMPARE(disk->files(), QStringList{QStringLiteral("OrvekConfigurator.ini")});
+            return;
+        }
+        const auto withoutLineEnds = [](QByteArray bytes) { return bytes.replace('\r', "").replace('\n', ""); };
+        QVERIFY(withoutLineEnds(after).contains(withoutLineEnds(kept)));
+        QVERIFY(after.contains(QByteArray("RadioGroup1_ItemIndex=") + QByteArray::number(baudItem) + "\r\n"));
+        QVERIFY(after.contains("RxSpinEdit4_Value=300\r\n"));
     }
 
     void deviceWindowStoresRealsAndTimers()
