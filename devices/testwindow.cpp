@@ -94,6 +94,8 @@ void TTestWindow::exchange(int ms)
 
 void TTestWindow::BitBtnStartClick()
 {
+    if (!beforeTestStart() || m_closed)
+        return;
     setTestControlsEnabled(false);
     BitBtnStop->setEnabled(true);
     BitBtnStop->setFocus();

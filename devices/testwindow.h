@@ -76,6 +76,9 @@ protected:
     virtual void setTestControlsEnabled(bool enabled) { Q_UNUSED(enabled); }
     // The monitoring tab's look between tests: value fields "????????,??", LEDs off.
     virtual void resetIdleLook();
+    // Runs when Start is clicked, before anything of the test changes (a device that
+    // must talk to itself first, or refuse); false leaves everything as it was.
+    virtual bool beforeTestStart() { return true; }
     // Runs after the journal and counters are reset, before the ticks start; false
     // leaves the test unstarted (the window closed meanwhile).
     virtual bool beforeTicks() { return true; }
