@@ -1,0 +1,206 @@
+#include "meter/setmain.h"
+
+#include "bus/requestlayer.h"
+#include "meter/set4tmanswers.h"
+#include "meter/set4tmvalues.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+
+#include <array>
+
+// The meter window's test: the open channel and the pointer read at the start,
+// the poll cycle, the monitoring values and the power profile rows.
+
+set4tm::Scaling TFSET4TM::scaling() const
+{
+    return set4tm::Scaling::fromFields(StaticTextKu->text(), StaticTextKi->text(), StaticTextPower->text(),
+                                       ComboBox1->currentIndex());
+}
+
+std::uint8_t TFSET4TM::testAddress() const
+{
+    // The start has made sure that the field holds the address read from the meter.
+    return static_cast<std::uint8_t>(set4tm::fieldInteger(StaticTextAddr->text()).value_or(0));
+}
+
+bool TFSET4TM::beforeTestStart()
+{
+    if (m_actionRunning)
+        return false;
+    const std::optional<std::uint8_t> address = meterAddress();
+    if (!address)
+        return false;
+    {
+        // The rest of the start runs whatever the answer; a close it asks for comes at the end.
+        ActionScope scope(*this, ActionScope::Closing::Deferred);
+        openChannel(*address);
+    }
+    return !isClosing();
+}
+
+bool TFSET4TM::beforeTicks()
+{
+    m_pollStep = set4tm::FirstPollStep;
+    m_readRecord = false;
+    m_profile.start();
+    {
+        ActionScope scope(*this);
+        readInitialPointer(testAddress());
+    }
+    return !isClosing();
+}
+
+void TFSET4TM::readInitialPointer(std::uint8_t address)
+{
+    // Judged like the pointer step of the cycle, never shown in a box, and counted
+    // as a request sent: an accepted answer that no request stood for would hide a
+    // lost request of the test in the summary.
+    RequestLayer &frames = m_host.frames();
+    frames.ResetRx();
+    frames.ResetTx();
+    set4tm::readProfilePointer(address).frameInto(frames);
+    ++counters().sent;
+    exchange(TimerSetting->interval());
+    if (isClosing())
+        return;
+    if (set4tm::acceptsPollAnswer(set4tm::PointerPollStep, frames)) {
+        ++counters().accepted;
+        m_profile.takeInitialPointer(frames.RxFrame, frames.RxCount);
+    } else {
+        ++counters().errors;
+        appendJournal(JournalHexLine(QStringLiteral("->"), frames.TxFrame, frames.TxCount));
+        appendJournal(JournalHexLine(QStringLiteral("<-"), frames.RxFrame, frames.RxCount));
+    }
+    frames.ResetRx();
+    frames.ResetTx();
+}
+
+void TFSET4TM::frameRequest(RequestLayer &frames, std::uint8_t address)
+{
+    set4tm::pollRequest(m_pollStep, address, m_profile).frameInto(frames);
+}
+
+bool TFSET4TM::accepts(const RequestLayer &frames) const
+{
+    return set4tm::acceptsPollAnswer(m_pollStep, frames);
+}
+
+void TFSET4TM::decode(const RequestLayer &frames)
+{
+    // The values only while they are watched; the power profile always.
+    const bool monitoring = counters().monitoring;
+    switch (set4tm::pollReading(m_pollStep)) {
+    case set4tm::PollReading::PreviousDayEnergy:
+        if (monitoring)
+            showEnergy(frames, true);
+        break;
+    case set4tm::PollReading::EnergySinceReset:
+        if (monitoring)
+            showEnergy(frames, false);
+        break;
+    case set4tm::PollReading::Auxiliary:
+        if (monitoring)
+            showAuxiliary(frames);
+        break;
+    case set4tm::PollReading::ProfilePointer: checkProfilePointer(frames); break;
+    case set4tm::PollReading::ProfileRecord: addProfileRow(frames); break;
+    }
+}
+
+void TFSET4TM::judged(bool accepted)
+{
+    m_pollStep = set4tm::nextPollStep(m_pollStep, accepted && m_readRecord);
+    m_readRecord = false;
+}
+
+void TFSET4TM::showEnergy(const RequestLayer &frames, bool previousDay)
+{
+    const auto values = set4tm::energyValues(set4tm::decodeEnergy(frames.RxFrame, frames.RxCount), scaling());
+    if (!values)
+        return; // a ratio was not read: the fields keep what they show
+    const std::array<QLabel *, 4> fields = previousDay
+        ? std::array<QLabel *, 4>{StaticTextA01, StaticTextA02, StaticTextR01, StaticTextR02}
+        : std::array<QLabel *, 4>{StaticTextA1, StaticTextA2, StaticTextR1, StaticTextR2};
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        fields[i]->setText(FormatGeneral((*values)[i]));
+}
+
+void TFSET4TM::showAuxiliary(const RequestLayer &frames)
+{
+    const set4tm::AuxSelector selector = set4tm::pollSelector(m_pollStep);
+    const auto value = set4tm::auxiliaryValue(selector, set4tm::decodeAuxiliary(selector, frames.RxFrame, frames.RxCount),
+                                              scaling());
+    if (!value)
+        return;
+    QLabel *field = nullptr;
+    switch (selector) {
+    case set4tm::VoltageA: field = StaticTextUa; break;
+    case set4tm::VoltageB: field = StaticTextUb; break;
+    case set4tm::VoltageC: field = StaticTextUc; break;
+    case set4tm::CurrentA: field = StaticTextIa; break;
+    case set4tm::CurrentB: field = StaticTextIb; break;
+    case set4tm::CurrentC: field = StaticTextIc; break;
+    case set4tm::Frequency: field = StaticTextF; break;
+    case set4tm::PowerFactor: field = StaticTextCos; break;
+    case set4tm::ActivePower: field = StaticTextP; break;
+    case set4tm::ReactivePower: field = StaticTextQ; break;
+    }
+    if (field)
+        field->setText(FormatGeneral(*value));
+}
+
+void TFSET4TM::checkProfilePointer(const RequestLayer &frames)
+{
+    const set4tm::ProfileFollower::Check check = m_profile.checkPointer(frames.RxFrame, frames.RxCount, scaling());
+    for (const QString &line : check.journal)
+        appendJournal(line);
+    m_readRecord = check.readRecord;
+}
+
+void TFSET4TM::addProfileRow(const RequestLayer &frames)
+{
+    const QStringList cells = m_profile.takeRecord(frames.RxFrame, frames.RxCount, scaling()).cells();
+    // The record fills the empty last row, and a new empty one follows it.
+    const int row = StringGrid1->rowCount() - 1;
+    for (int column = 0; column < cells.size() && column < StringGrid1->columnCount(); ++column)
+        StringGrid1->setItem(row, column, new QTableWidgetItem(cells.at(column)));
+    StringGrid1->insertRow(row + 1);
+}
+
+QStringList TFSET4TM::configurationLines() const
+{
+    // The slices caption holds a line break: its entry takes two journal lines.
+    QStringList lines{LabelAddr->text() + StaticTextAddr->text(), LabelBaud->text() + StaticTextBaud->text()};
+    QStringList trend = LabelTrend->text().split(QLatin1Char('\n'));
+    trend.last() += StaticTextTrend->text();
+    lines << trend << LabelPower->text() + StaticTextPower->text();
+    return lines;
+}
+
+void TFSET4TM::setTestControlsEnabled(bool enabled)
+{
+    // After a test the address, baud rate and ratio stay locked until the window is opened again.
+    for (QPushButton *b : {BitBtnAddr, BitBtnRate, BitBtnKu, BitBtnKi})
+        if (!enabled)
+            b->setEnabled(false);
+    for (QPushButton *b : {BitBtnTrend, BitBtnPower, BitBtnClean, BitBtnClock})
+        b->setEnabled(enabled);
+}
+
+void TFSET4TM::tabShown(int index)
+{
+    switch (index) {
+    case 1: TabSheet2Show(); break;
+    case 2: TabSheet3Show(); break;
+    default: TabSheet1Show(); break;
+    }
+}
+
+void TFSET4TM::TabSheet3Show()
+{
+    counters().monitoring = false;
+}
