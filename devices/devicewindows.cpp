@@ -6,6 +6,7 @@
 #include "devices/m7051main.h"
 #include "devices/mlxmain.h"
 #include "devices/zdltmain.h"
+#include "meter/setmain.h"
 
 namespace {
 template <typename Window>
@@ -29,7 +30,7 @@ DeviceWindowOpener StandardWindowOpener(DeviceWindowKind kind)
     case DeviceWindowKind::MLX: return modalOpener(FMLX);
     case DeviceWindowKind::B7720Q: return modalOpener(FB7720Q);
     case DeviceWindowKind::C3940F: return modalOpener(FC3940F);
-    case DeviceWindowKind::SET4TM:
+    case DeviceWindowKind::SET4TM: return modalOpener(FSET4TM);
     case DeviceWindowKind::None: break;
     }
     return {};

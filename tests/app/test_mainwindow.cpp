@@ -222,6 +222,7 @@ private slots:
 
     void deviceWithoutAWindowIsNamedThenTheSearchEnds()
     {
+        main().setWindowOpener(DeviceWindowKind::SET4TM, {}); // every kind has a window now
         addDevice<sim::Set4tmDevice>(4);
         setRange(4, 4);
         startManual(TagSET4TM);
