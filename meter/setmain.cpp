@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTableWidget>
 #include <QTimer>
 
 
@@ -119,9 +118,6 @@ std::optional<int> TFSET4TM::readValue(QLabel *field)
 
 void TFSET4TM::FormShow()
 {
-    StringGrid1->setHorizontalHeaderLabels({QStringLiteral("Дата"), QStringLiteral("Время"), QStringLiteral("P+ (кВт)"),
-                                            QStringLiteral("P- (кВт)"), QStringLiteral("Q+ (кВАр)"),
-                                            QStringLiteral("Q- (кВАр)")});
     PageControl1->setCurrentIndex(0);
     TabSheet1Show();
     BitBtnStart->setFocus();

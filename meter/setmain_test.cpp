@@ -166,8 +166,12 @@ void TFSET4TM::addProfileRow(const RequestLayer &frames)
     const QStringList cells = m_profile.takeRecord(frames.RxFrame, frames.RxCount, scaling()).cells();
     // The record fills the empty last row, and a new empty one follows it.
     const int row = StringGrid1->rowCount() - 1;
-    for (int column = 0; column < cells.size() && column < StringGrid1->columnCount(); ++column)
-        StringGrid1->setItem(row, column, new QTableWidgetItem(cells.at(column)));
+    for (int column = 0; column < cells.size() && column < StringGrid1->columnCount(); ++column) {
+        auto *cell = new QTableWidgetItem(cells.at(column));
+        if (column >= 2)
+            cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        StringGrid1->setItem(row, column, cell);
+    }
     StringGrid1->insertRow(row + 1);
 }
 

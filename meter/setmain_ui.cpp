@@ -18,6 +18,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 // How the meter window is put together; what it does lives in setmain.cpp
 // (configuration) and setmain_test.cpp (test, monitoring, power profile).
 
@@ -40,7 +42,7 @@ QLabel *makeValueField(const char *name, const QString &text, QWidget *parent)
     field->setAlignment(Qt::AlignCenter);
     field->setTextInteractionFlags(Qt::TextSelectableByMouse);
     field->setStyleSheet(QStringLiteral("color: grey;"));
-    field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("19200")) + 12);
+    field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("19200")) + 8);
     return field;
 }
 
@@ -83,6 +85,12 @@ TFSET4TM::TFSET4TM(DeviceHost &host, QWidget *parent)
     : TTestWindow(host, makeProfile(), CountersOf<TFSET4TM>(), parent)
 {
     setObjectName(QStringLiteral("FSET4TM"));
+    // Nine rows of settings and three tab captions in a fixed 460 x 630 window:
+    // a point below the desktop's font keeps every caption whole.
+    QFont smaller = font();
+    if (smaller.pointSizeF() > 8)
+        smaller.setPointSizeF(smaller.pointSizeF() - 1);
+    setFont(smaller);
     TimerSetting = new QTimer(this);
     TimerSetting->setObjectName(QStringLiteral("TimerSetting"));
     TimerSetting->setInterval(350);
@@ -99,18 +107,18 @@ void TFSET4TM::buildConfigurationPanel()
     auto *panel1 = new QGroupBox(QStringLiteral(" Конфигурация "), firstTab());
     panel1->setObjectName(QStringLiteral("Panel1"));
     auto *grid = new QGridLayout(panel1);
-    grid->setContentsMargins(6, 4, 6, 6);
-    grid->setHorizontalSpacing(4);
+    grid->setContentsMargins(3, 4, 3, 6);
+    grid->setHorizontalSpacing(3);
     grid->setVerticalSpacing(3);
     grid->setColumnStretch(0, 1);
     addConfigurationRows(grid, panel1);
     addSettingRows(grid, panel1);
+    firstTabLayout()->setContentsMargins(6, 6, 6, 6);
     firstTabLayout()->insertWidget(0, panel1);
 }
 
 void TFSET4TM::addConfigurationRows(QGridLayout *grid, QWidget *panel)
 {
-    grid->addWidget(makeLabel(nullptr, QStringLiteral("Выберите вариант исполнения:"), panel), 0, 0);
     ComboBox1 = new QComboBox(panel);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox1->setEditable(false); // a drop-down list: choosing only
@@ -120,7 +128,12 @@ void TFSET4TM::addConfigurationRows(QGridLayout *grid, QWidget *panel)
     yellow.setColor(QPalette::Base, Qt::yellow);
     yellow.setColor(QPalette::Button, Qt::yellow);
     ComboBox1->setPalette(yellow);
-    grid->addWidget(ComboBox1, 0, 1, 1, 3);
+    // Its own row: the caption is longer than the others.
+    auto *variant = new QHBoxLayout;
+    variant->setSpacing(6);
+    variant->addWidget(makeLabel(nullptr, QStringLiteral("Выберите вариант исполнения:"), panel));
+    variant->addWidget(ComboBox1, 1);
+    grid->addLayout(variant, 0, 0, 1, 4);
 
     LabelAddr = makeLabel("LabelAddr", QStringLiteral("Сетевой адрес: "), panel);
     StaticTextAddr = makeValueField("StaticTextAddr", QStringLiteral("??"), panel);
@@ -190,6 +203,9 @@ void TFSET4TM::addSettingRows(QGridLayout *grid, QWidget *panel)
     RadioGroupZL = new TRadioGroup(QString(), {QStringLiteral("лето"), QStringLiteral("зима")}, 2, panel);
     RadioGroupZL->setObjectName(QStringLiteral("RadioGroupZL"));
     RadioGroupZL->setItemIndex(0);
+    // Narrow enough to stand over the value and editor columns.
+    RadioGroupZL->layout()->setContentsMargins(2, 2, 2, 2);
+    static_cast<QGridLayout *>(RadioGroupZL->layout())->setHorizontalSpacing(2);
     BitBtnClock = makeButton("BitBtnClock", QStringLiteral("Установить время ..."), panel);
     auto *clock = new QHBoxLayout;
     clock->setSpacing(4);
@@ -208,7 +224,7 @@ void TFSET4TM::buildMonitoringTab()
     outer->addWidget(panel);
     auto *grid = new QGridLayout(panel);
     grid->setHorizontalSpacing(4);
-    grid->setVerticalSpacing(6);
+    grid->setVerticalSpacing(8);
     grid->setColumnMinimumWidth(3, 16);
     int row = 0;
     auto heading = [&](const QString &text) {
@@ -280,6 +296,17 @@ void TFSET4TM::buildProfileTab()
     StringGrid1->verticalHeader()->setDefaultSectionSize(20);
     StringGrid1->horizontalHeader()->setDefaultSectionSize(95);
     StringGrid1->horizontalHeader()->setStretchLastSection(true);
+    StringGrid1->setHorizontalHeaderLabels({QStringLiteral("Дата"), QStringLiteral("Время"), QStringLiteral("P+ (кВт)"),
+                                            QStringLiteral("P- (кВт)"), QStringLiteral("Q+ (кВАр)"),
+                                            QStringLiteral("Q- (кВАр)")});
+    // The design widths, or what a date, a time and the captions need where the font is wider.
+    const int widths[] = {55, 56, 71, 68, 67, 65};
+    const QFontMetrics metrics(StringGrid1->font());
+    const QString samples[] = {set4tm::dateText(QDateTime(QDate(2026, 12, 28), QTime(0, 0))), QStringLiteral("00:00:00")};
+    for (int c = 0; c < StringGrid1->columnCount(); ++c) {
+        const QString widest = c < 2 ? samples[c] : StringGrid1->horizontalHeaderItem(c)->text();
+        StringGrid1->setColumnWidth(c, std::max(widths[c], metrics.horizontalAdvance(widest) + 14));
+    }
     layout->addWidget(StringGrid1);
 }
 

@@ -161,6 +161,10 @@ private slots:
         QCOMPARE(rig().host.frames().TxFrame[2], std::uint8_t(0x50));
 
         const QTableWidget *grid = rig().child<QTableWidget>("StringGrid1");
+        QStringList header;
+        for (int c = 0; c < grid->columnCount(); ++c)
+            header << grid->horizontalHeaderItem(c)->text();
+        QCOMPARE(header, (QStringList{"Дата", "Время", "P+ (кВт)", "P- (кВт)", "Q+ (кВАр)", "Q- (кВАр)"}));
         QCOMPARE(grid->rowCount(), row.isEmpty() ? 1 : 2);
         QCOMPARE(rowCells(grid, grid->rowCount() - 1), QStringList(6, QString())); // the last row stays empty
         if (!row.isEmpty())
