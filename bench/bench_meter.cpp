@@ -1,0 +1,158 @@
+// Runs the meter window's test against orvek-sim on a pseudo-terminal at the
+// shortest interval and prints how close it comes to one exchange per two ticks,
+// how many requests went unanswered, and how much processor time the
+// configurator (this process, not the simulator) used.
+//
+//   bench_meter [path/to/orvek-sim] [test requests, default 130]
+#include "app/mainwindow.h"
+#include "bus/vacomm.h"
+#include "devices/devicekinds.h"
+#include "meter/setmain.h"
+#include "resources/images.h"
+#include "settings/formstorage.h"
+#include "widgets/dialogs.h"
+#include "widgets/rxspinedit.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <optional>
+
+namespace {
+double cpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// Answers every box at once: Cancel in the password box keeps the proposed password.
+class SilentDialogs final : public UserDialogs
+{
+public:
+    void message(QWidget *, Kind, const QString &) override {}
+    bool question(QWidget *, const QString &) override { return false; }
+    std::optional<QString> inputText(QWidget *, const QString &, const QString &, const QString &, bool) override
+    {
+        return std::nullopt;
+    }
+    QString saveFileName(QWidget *, const QString &, const QString &, const QString &, const QString &) override
+    {
+        return {};
+    }
+};
+
+// Runs the event loop (sleeping between events) until `done` holds.
+void waitUntil(const std::function<bool()> &done)
+{
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    check.start(20);
+    loop.exec();
+}
+
+QString lineValue(const QStringList &lines, const QString &prefix)
+{
+    for (const QString &l : lines)
+        if (l.startsWith(prefix))
+            return l.mid(prefix.size());
+    return QStringLiteral("-");
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    initOrvekResources();
+    const QStringList args = app.arguments();
+    const QString simPath = args.size() > 1 ? args.at(1)
+                                            : QDir(QCoreApplication::applicationDirPath()).filePath("orvek-sim");
+    const int requests = args.size() > 2 ? args.at(2).toInt() : 130;
+
+    QTemporaryDir dir;
+    TFormStorage::setFilePath(dir.filePath(QStringLiteral("OrvekConfigurator.ini")));
+    const QString link = dir.filePath(QStringLiteral("ttySIM"));
+    QProcess sim;
+    sim.start(simPath, {"--device", "set4tm:7,baud=19200,password=649283", "--meter-minute", "100", "--link", link,
+                        "--quiet"});
+    if (!sim.waitForStarted(10000) || !sim.waitForReadyRead(10000)) {
+        std::fprintf(stderr, "cannot start %s\n", qPrintable(simPath));
+        return 1;
+    }
+    IniFile(TFormStorage::filePath()).WriteString("Ports", "COM1", link);
+
+    SilentDialogs dialogs;
+    setDialogs(&dialogs);
+    TFOrvekConfigurator main;
+    main.show();
+    main.RxSpinEdit2->setValue(1);
+    main.RxSpinEdit3->setValue(7);
+    main.RxSpinEdit4->setValue(100);
+
+    QStringList journal;
+    double ticksStart = 0, wall = 0, cpu = 0, cpu0 = 0;
+    int profileRows = 0;
+    QElapsedTimer clock;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        if (!FSET4TM || !FSET4TM->isVisible())
+            return;
+        auto *start = FSET4TM->findChild<QPushButton *>("BitBtnStart");
+        if (!clock.isValid()) {
+            if (FSET4TM->findChild<QLabel *>("StaticTextTrend")->text() == QLatin1String("??"))
+                return; // the settings are still being read
+            FSET4TM->findChild<TRxSpinEdit *>("RxSpinEditCount")->setValue(requests);
+            FSET4TM->findChild<TRxSpinEdit *>("RxSpinEditTimeOut")->setValue(50);
+            FSET4TM->findChild<QTabWidget *>("PageControl1")->setCurrentIndex(1); // every decoder runs
+            cpu0 = cpuSeconds();
+            clock.start();
+            FSET4TM->BitBtnStartClick(); // returns once the channel is open, the pointer read and the ticks running
+            ticksStart = clock.nsecsElapsed() / 1e9;
+        } else if (journal.isEmpty() && start->isEnabled()) {
+            wall = clock.nsecsElapsed() / 1e9;
+            cpu = cpuSeconds() - cpu0;
+            journal = FSET4TM->journalLines();
+            profileRows = FSET4TM->findChild<QTableWidget *>("StringGrid1")->rowCount() - 1; // the last is empty
+            FSET4TM->close();
+        }
+    });
+    driver.start(100);
+    main.BitBtnKRVClick(TagSET4TM);
+    waitUntil([&] { return !journal.isEmpty() && !main.VaComm1->Active(); });
+
+    const double sent = lineValue(journal, "Отправлено посылок: ").toDouble();
+    const double ticking = wall - ticksStart;
+    std::printf("SET-4TM test, %d requests at a 50 ms interval (meter minute 0.1 s: a 30-minute record every 3 s)\n", requests);
+    std::printf("  start            %.3f s (open channel and pointer read, two 350 ms waits)\n", ticksStart);
+    std::printf("  ticking          %.3f s\n", ticking);
+    // The summary's sent figure is what the ticks sent: the pointer read of the start
+    // counts in, the last request, never judged, does not.
+    std::printf("  requests/s       %.2f (ideal one per two ticks = 10.00)\n", sent / ticking);
+    std::printf("  sent %s, accepted %s, with errors %s, lost %s\n", qPrintable(lineValue(journal, "Отправлено посылок: ")),
+                qPrintable(lineValue(journal, "Принято без ошибок: ")), qPrintable(lineValue(journal, "Принято с ошибками: ")),
+                qPrintable(lineValue(journal, "Утеряно посылок: ")));
+    std::printf("  profile rows     %d\n", profileRows);
+    std::printf("  configurator CPU %.3f s (%.2f%% of wall)\n", cpu, 100 * cpu / wall);
+
+    setDialogs(nullptr);
+    ::kill(static_cast<pid_t>(sim.processId()), SIGTERM);
+    sim.waitForFinished(5000);
+    return 0;
+}
