@@ -50,6 +50,7 @@ TTestWindow::TTestWindow(DeviceHost &host, const TestProfile &profile, TestCount
     // destruction needs the stored components alive.
     FormStorage1 = new TFormStorage(this, 0, profile.stored, false);
     FormStorage1->setObjectName(QStringLiteral("FormStorage1"));
+    connect(FormStorage1, &TFormStorage::saveFailed, this, [this](const QString &text) { showError(this, text); });
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
