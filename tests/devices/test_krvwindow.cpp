@@ -47,10 +47,7 @@ class TestKrvWindow : public QObject
     template <typename T>
     T *child(const char *name)
     {
-        T *found = m_window->findChild<T *>(QString::fromLatin1(name));
-        if (!found)
-            qFatal("no component %s", name);
-        return found;
+        return component<T>(m_window.get(), QString::fromLatin1(name));
     }
     QString text(const char *name) { return child<QLabel>(name)->text(); }
 
