@@ -67,6 +67,7 @@ TFOrvekConfigurator::TFOrvekConfigurator(QWidget *parent)
                                      QStringLiteral("RxSpinEdit3.Value"), QStringLiteral("RxSpinEdit4.Value")},
                                     true);
     FormStorage1->setObjectName(QStringLiteral("FormStorage1"));
+    connect(FormStorage1, &TFormStorage::saveFailed, this, [this](const QString &text) { showError(this, text); });
 
     auto *layout = new QVBoxLayout(this);
     auto *connection = new QGroupBox(QStringLiteral("Параметры подключения:"), this);

@@ -63,6 +63,32 @@ TFPorts::TFPorts(QWidget *owner, int port) : QDialog(owner)
     resize(1160, 640);
 
     auto *layout = new QVBoxLayout(this);
+    buildDeviceTable(layout);
+    buildPortTable(layout);
+
+    LabelHelp = new QLabel(QStringLiteral("Выберите номер порта и устройство и нажмите «Назначить». Устройство "
+                                          "запоминается по постоянному имени, поэтому назначение сохраняется "
+                                          "при переподключении адаптера."),
+                           this);
+    LabelHelp->setObjectName(QStringLiteral("LabelHelp"));
+    LabelHelp->setWordWrap(true);
+    layout->addWidget(LabelHelp);
+
+    connect(BitBtnAssign, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnAssignClick(); }); });
+    connect(BitBtnDefault, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnDefaultClick(); }); });
+    connect(BitBtnRefresh, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnRefreshClick(); }); });
+    connect(BitBtnClose, &QPushButton::clicked, this, &QDialog::accept);
+    connect(StringGridDevices, &QTableWidget::itemSelectionChanged, this, [this] { updateButtons(); });
+    connect(StringGridPorts, &QTableWidget::itemSelectionChanged, this, [this] { updateButtons(); });
+
+    fillDevices();
+    fillPorts();
+    selectPort(port);
+    updateButtons();
+}
+
+void TFPorts::buildDeviceTable(QVBoxLayout *layout)
+{
     auto *devicesLabel = new QLabel(QStringLiteral("Последовательные устройства компьютера:"), this);
     layout->addWidget(devicesLabel);
     StringGridDevices = makeGrid("StringGridDevices",
@@ -83,7 +109,10 @@ TFPorts::TFPorts(QWidget *owner, int port) : QDialog(owner)
     // by-id names run long; the whole name is in the tooltip.
     StringGridDevices->setTextElideMode(Qt::ElideMiddle);
     layout->addWidget(StringGridDevices, 2);
+}
 
+void TFPorts::buildPortTable(QVBoxLayout *layout)
+{
     auto *portsLabel = new QLabel(QStringLiteral("Номера портов программы:"), this);
     layout->addWidget(portsLabel);
     auto *lower = new QHBoxLayout;
@@ -114,26 +143,6 @@ TFPorts::TFPorts(QWidget *owner, int port) : QDialog(owner)
     BitBtnClose->setDefault(true);
     lower->addLayout(buttons);
     layout->addLayout(lower, 3);
-
-    LabelHelp = new QLabel(QStringLiteral("Выберите номер порта и устройство и нажмите «Назначить». Устройство "
-                                          "запоминается по постоянному имени, поэтому назначение сохраняется "
-                                          "при переподключении адаптера."),
-                           this);
-    LabelHelp->setObjectName(QStringLiteral("LabelHelp"));
-    LabelHelp->setWordWrap(true);
-    layout->addWidget(LabelHelp);
-
-    connect(BitBtnAssign, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnAssignClick(); }); });
-    connect(BitBtnDefault, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnDefaultClick(); }); });
-    connect(BitBtnRefresh, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnRefreshClick(); }); });
-    connect(BitBtnClose, &QPushButton::clicked, this, &QDialog::accept);
-    connect(StringGridDevices, &QTableWidget::itemSelectionChanged, this, [this] { updateButtons(); });
-    connect(StringGridPorts, &QTableWidget::itemSelectionChanged, this, [this] { updateButtons(); });
-
-    fillDevices();
-    fillPorts();
-    selectPort(port);
-    updateButtons();
 }
 
 void TFPorts::fillDevices()

@@ -8,6 +8,7 @@
 class QLabel;
 class QPushButton;
 class QTableWidget;
+class QVBoxLayout;
 
 // "Порты": the serial devices of the computer, and which device each port number
 // 1..16 of the main window opens. A device is assigned under its stable by-id name
@@ -44,6 +45,8 @@ public:
     QLabel *LabelHelp;
 
 private:
+    void buildDeviceTable(QVBoxLayout *layout);
+    void buildPortTable(QVBoxLayout *layout);
     void fillDevices();
     void fillPorts();
     void updateButtons();

@@ -1,5 +1,6 @@
 #include "devices/devicewindow.h"
 
+#include "devices/components.h"
 #include "widgets/dialogs.h"
 #include "widgets/rxspinedit.h"
 
@@ -11,44 +12,6 @@
 
 // How the common device window is put together; what it does lives in devicewindow.cpp.
 
-namespace {
-QLabel *makeField(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *field = new QLabel(text, parent);
-    field->setObjectName(name);
-    field->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    field->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    field->setMinimumWidth(70);
-    return field;
-}
-
-QLabel *makeLabel(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(name);
-    return label;
-}
-
-QPushButton *makeButton(const QString &name, QWidget *parent)
-{
-    auto *button = new QPushButton(QStringLiteral("Изменить"), parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
-TRxSpinEdit *makeEditor(const QString &name, int min, int max, int step, int value, QWidget *parent)
-{
-    auto *editor = new TRxSpinEdit(parent);
-    editor->setObjectName(name);
-    editor->setMinValue(min);
-    editor->setMaxValue(max);
-    editor->setIncrement(step);
-    editor->setValue(value);
-    editor->setEditorEnabled(false);
-    return editor;
-}
-} // namespace
 
 void DeviceProfile::useModuleLabels()
 {
@@ -134,13 +97,13 @@ void TDeviceWindow::buildIdentificationRows(QWidget *panel)
 
 void TDeviceWindow::buildAddressAndBaudEditors(QWidget *panel)
 {
-    RxSpinEditAddr = makeEditor(QStringLiteral("RxSpinEditAddr"), 1, 247, 1, m_profile.addressDefault, panel);
-    BitBtnAddr = makeButton(QStringLiteral("BitBtnAddr"), panel);
+    RxSpinEditAddr = makeSpinEditor(QStringLiteral("RxSpinEditAddr"), 1, 247, 1, m_profile.addressDefault, false, panel);
+    BitBtnAddr = makeButton(QStringLiteral("BitBtnAddr"), QStringLiteral("Изменить"), panel);
     m_configGrid->addWidget(RxSpinEditAddr, 3, 2);
     m_configGrid->addWidget(BitBtnAddr, 3, 3);
     if (m_profile.baudEditor) {
-        RxSpinEditBaud = makeEditor(QStringLiteral("RxSpinEditBaud"), 9600, m_profile.baudMax, 9600, 9600, panel);
-        BitBtnBaud = makeButton(QStringLiteral("BitBtnBaud"), panel);
+        RxSpinEditBaud = makeSpinEditor(QStringLiteral("RxSpinEditBaud"), 9600, m_profile.baudMax, 9600, 9600, false, panel);
+        BitBtnBaud = makeButton(QStringLiteral("BitBtnBaud"), QStringLiteral("Изменить"), panel);
         m_configGrid->addWidget(RxSpinEditBaud, 4, 2);
         m_configGrid->addWidget(BitBtnBaud, 4, 3);
     }

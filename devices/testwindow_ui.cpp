@@ -1,6 +1,7 @@
 #include "devices/testwindow.h"
 
 #include "bus/ticktimer.h"
+#include "devices/components.h"
 #include "bus/vacomm.h"
 #include "settings/formstorage.h"
 #include "widgets/rxspinedit.h"
@@ -18,27 +19,6 @@
 
 // How the test side of a device window is put together; what it does lives in testwindow.cpp.
 
-namespace {
-QPushButton *makeButton(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
-TRxSpinEdit *makeEditor(const QString &name, int min, int max, int step, int value, bool typing, QWidget *parent)
-{
-    auto *editor = new TRxSpinEdit(parent);
-    editor->setObjectName(name);
-    editor->setMinValue(min);
-    editor->setMaxValue(max);
-    editor->setIncrement(step);
-    editor->setValue(value);
-    editor->setEditorEnabled(typing);
-    return editor;
-}
-} // namespace
 
 TTestWindow::TTestWindow(DeviceHost &host, const TestProfile &profile, TestCounters &counters, QWidget *parent)
     : QDialog(parent), m_host(host), m_testProfile(profile), m_counters(counters)
@@ -50,6 +30,7 @@ TTestWindow::TTestWindow(DeviceHost &host, const TestProfile &profile, TestCount
     // destruction needs the stored components alive.
     FormStorage1 = new TFormStorage(this, 0, profile.stored, false);
     FormStorage1->setObjectName(QStringLiteral("FormStorage1"));
+    connect(FormStorage1, &TFormStorage::saveFailed, this, [this](const QString &text) { showError(this, text); });
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
@@ -76,9 +57,9 @@ void TTestWindow::buildTestPanel()
     panel2->setObjectName(QStringLiteral("Panel2"));
     auto *diag = new QGridLayout(panel2);
     const TestProfile &p = m_testProfile;
-    RxSpinEditCount = makeEditor(QStringLiteral("RxSpinEditCount"), p.countMin, p.countMax, 50, p.countDefault, true,
+    RxSpinEditCount = makeSpinEditor(QStringLiteral("RxSpinEditCount"), p.countMin, p.countMax, 50, p.countDefault, true,
                                  panel2);
-    RxSpinEditTimeOut = makeEditor(QStringLiteral("RxSpinEditTimeOut"), p.intervalMin, p.intervalMax, 10,
+    RxSpinEditTimeOut = makeSpinEditor(QStringLiteral("RxSpinEditTimeOut"), p.intervalMin, p.intervalMax, 10,
                                    p.intervalDefault, false, panel2);
     diag->addWidget(new QLabel(QStringLiteral("Количество тестовых посылок:"), panel2), 0, 0);
     diag->addWidget(RxSpinEditCount, 0, 1);

@@ -1,6 +1,6 @@
 #include "settings/formstorage.h"
 
-#include "widgets/dialogs.h"
+#include <QDebug>
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -111,7 +111,7 @@ TFormStorage::~TFormStorage()
 {
     if (m_restored && !m_saved) {
         m_destroying = true;
-        saveShowingErrors();
+        saveReporting();
     }
 }
 
@@ -144,7 +144,7 @@ bool TFormStorage::eventFilter(QObject *watched, QEvent *event)
         if (event->type() == QEvent::Show)
             restore();
         else if (event->type() == QEvent::Hide && m_restored && !m_saved)
-            saveShowingErrors();
+            saveReporting();
     }
     return QObject::eventFilter(watched, event);
 }
@@ -384,13 +384,16 @@ void TFormStorage::save()
     IniFile(filePath()).WriteStrings(section(), entries);
 }
 
-void TFormStorage::saveShowingErrors()
+void TFormStorage::saveReporting()
 {
     try {
         save();
     } catch (const std::exception &e) {
-        // A window in destruction can no longer own a box.
-        showError(formDestroying() ? nullptr : m_form, QString::fromUtf8(e.what()));
+        // A window in destruction can no longer show anything: the text goes to the log.
+        if (formDestroying())
+            qWarning("%s", e.what());
+        else
+            emit saveFailed(QString::fromUtf8(e.what()));
     }
 }
 

@@ -30,9 +30,10 @@ public:
     // `stored` lists "Component.Property" entries in order. The main window
     // stores version 2 and its placement; the device windows version 0 and no placement.
     // The store is a child of `form` and follows its events by itself: restore
-    // when shown, save when hidden after a close (an error then goes to the error
-    // box, the window still closes), and save when destroyed if not saved since
-    // the last restore. Create it before the stored components: children die in
+    // when shown, save when hidden after a close, and save when destroyed if not
+    // saved since the last restore. The store shows nothing: a save of its own
+    // that fails raises saveFailed for the window to show at its edge (one at
+    // destruction only goes to the log), and the window closes all the same. Create it before the stored components: children die in
     // creation order, and the save at destruction needs them alive.
     TFormStorage(QWidget *form, int version, QStringList stored, bool storePlacement);
     ~TFormStorage() override;
@@ -59,6 +60,10 @@ public:
     // Text form of a stored value: integers in decimal, reals shortest with "." ("300", "0.8").
     static QString encodeValue(const QVariant &value);
 
+signals:
+    // "Unable to write to <file>" from a save the store made by itself.
+    void saveFailed(const QString &message);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -80,7 +85,7 @@ private:
     void restorePlacement(const IniFile::Entries &entries);
     void savePlacement(IniFile::Entries &entries, bool destroying) const;
     bool formDestroying() const;
-    void saveShowingErrors();
+    void saveReporting();
 
     QWidget *m_form;
     int m_version;

@@ -13,7 +13,7 @@ class StandardDialogs final : public UserDialogs
 public:
     void message(QWidget *parent, Kind kind, const QString &text) override
     {
-        const QString title = QApplication::applicationDisplayName();
+        const QString title = ApplicationTitle();
         const QString shown = displayText(text);
         switch (kind) {
         case Kind::Information: QMessageBox::information(parent, title, shown); break;
@@ -24,7 +24,7 @@ public:
 
     bool question(QWidget *parent, const QString &text) override
     {
-        return QMessageBox::question(parent, QApplication::applicationDisplayName(), displayText(text),
+        return QMessageBox::question(parent, ApplicationTitle(), displayText(text),
                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
             == QMessageBox::Yes;
     }
@@ -58,6 +58,11 @@ StandardDialogs standardDialogs;
 UserDialogs *current = nullptr;
 
 } // namespace
+
+QString ApplicationTitle()
+{
+    return QStringLiteral("Конфигуратор устройств АСУ");
+}
 
 UserDialogs &dialogs()
 {

@@ -28,6 +28,9 @@ public:
                                  const QString &proposedPath, const QString &defaultSuffix) = 0;
 };
 
+// The application's title, "Конфигуратор устройств АСУ": the title of every message box.
+QString ApplicationTitle();
+
 // The dialogs in force. Never null: the standard Qt dialogs unless a test set others.
 UserDialogs &dialogs();
 // Installs `replacement` (not owned); nullptr restores the standard dialogs.

@@ -90,6 +90,41 @@ private slots:
         QCOMPARE(simulator.exitCode(), 0);
         QVERIFY(!QFileInfo::exists(link));
     }
+
+    // The simulator killed mid-search: the pty's other end is gone. One box names
+    // the device file, the window is idle again.
+    void simulatorKilledMidSearchEndsTheSearchWithOneMessage()
+    {
+        QTemporaryDir dir;
+        TFormStorage::setFilePath(dir.filePath(QStringLiteral("OrvekConfigurator.ini")));
+        const QString link = dir.filePath(QStringLiteral("ttySIM"));
+        QProcess simulator;
+        simulator.start(qEnvironmentVariable("ORVEK_SIM"), {QStringLiteral("--device"), QStringLiteral("krv:200"),
+                                                            QStringLiteral("--link"), link, QStringLiteral("--quiet")});
+        QVERIFY2(simulator.waitForStarted(10000), qPrintable(simulator.errorString()));
+        QVERIFY(QTest::qWaitFor([&] { return simulator.canReadLine(); }, 10000));
+        IniFile(TFormStorage::filePath()).WriteString(QStringLiteral("Ports"), QStringLiteral("COM1"), link);
+
+        ScriptedDialogs dialogs;
+        TFOrvekConfigurator main;
+        main.show();
+        main.RxSpinEdit3->setValue(50);
+        main.RxSpinEdit4->setValue(100);
+        main.BitBtnKRV->click();
+        QVERIFY(main.VaComm1->Active());
+        QTRY_VERIFY_WITH_TIMEOUT(main.StaticTextAddr->text().toInt() >= 2, 5000); // the search is under way
+        dialogs.expectError(QStringLiteral("Связь с портом %1 потеряна: адаптер отключен или порт закрыт.\rПоиск "
+                                           "устройств остановлен. Проверьте подключение и повторите поиск.")
+                                .arg(link));
+        simulator.kill();
+        QVERIFY(simulator.waitForFinished(10000));
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs.texts(QStringLiteral("error")).size(), 1, 10000);
+        QVERIFY(!main.VaComm1->Active());
+        QVERIFY(!main.Timer1->isActive());
+        QVERIFY(main.DeviceGroup->isEnabled());
+        QCOMPARE(main.StaticTextAddr->text(), QString());
+        QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
+    }
 };
 
 QTEST_MAIN(TestEndToEnd)

@@ -468,6 +468,28 @@ private slots:
         QVERIFY(!again.isVisible());
     }
 
+    // A stored index or value the window cannot take keeps the design default: the
+    // search must not open at a rate the window does not offer, nor a clamped port.
+    void outOfRangeSettingsOpenThePortAtTheDefaults()
+    {
+        main().close();
+        QFile file(TFormStorage::filePath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[TFOrvekConfigurator]\nFormVersion=2\nRadioGroup1_ItemIndex=99\nRxSpinEdit1_Value=1e308\n");
+        file.close();
+        TFOrvekConfigurator again;
+        FakeLinkFactory links;
+        again.VaComm1->setLinkFactory(links.factory());
+        again.show();
+        QCOMPARE(again.RadioGroup1->selectedText(), QStringLiteral("19200"));
+        QCOMPARE(again.RxSpinEdit1->IntValue(), 1);
+        again.BitBtnKRVClick(TagKRV);
+        QVERIFY(again.VaComm1->Active());
+        QCOMPARE(links.last()->settingsApplied.value(0).baudRate, 19200);
+        QCOMPARE(links.devicesRequested, QStringList{QStringLiteral("/dev/ttyUSB0")});
+        again.Action1Execute();
+    }
+
     void settingsSavedOnClose()
     {
         main().RadioGroup1->setItemIndex(2);

@@ -3,7 +3,7 @@
 #include "bus/ticktimer.h"
 #include "bus/vacomm.h"
 #include "devices/devicekinds.h"
-#include "support/fakelink.h"
+#include "support/fakeport.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -103,9 +103,7 @@ class TestDeviceSearch : public QObject
 {
     Q_OBJECT
 
-    FakeLinkFactory m_links;
-    std::unique_ptr<TVaComm> m_port;
-    std::unique_ptr<RequestLayer> m_frames;
+    std::unique_ptr<FakePort> m_bus;
     ManualTickTimer m_clock;
     std::unique_ptr<DeviceSearch> m_search;
 
@@ -114,13 +112,13 @@ class TestDeviceSearch : public QObject
     {
         m_search->lastAddress = [last] { return last; };
         m_search->prepare(TagKRV, 100, last);
-        m_port->Open();
+        m_bus->port.Open();
         m_search->arm(first);
     }
-    QList<int> probedAddresses() const
+    QList<int> probedAddresses()
     {
         QList<int> addresses;
-        const QByteArray w = m_links.last()->written;
+        const QByteArray w = m_bus->link().written;
         for (int i = 0; i + 8 <= w.size(); i += 8)
             addresses << std::uint8_t(w.at(i));
         return addresses;
@@ -129,17 +127,13 @@ class TestDeviceSearch : public QObject
 private slots:
     void init()
     {
-        m_links = FakeLinkFactory();
-        m_port = std::make_unique<TVaComm>();
-        m_port->setLinkFactory(m_links.factory());
-        m_frames = std::make_unique<RequestLayer>();
-        connect(m_port.get(), &TVaComm::OnRxBuf, this, [this](const QByteArray &b) { m_frames->VaComm1RxBuf(b); });
-        m_search = std::make_unique<DeviceSearch>(*m_port, *m_frames, m_clock);
+        m_bus = std::make_unique<FakePort>();
+        m_search = std::make_unique<DeviceSearch>(m_bus->port, m_bus->frames, m_clock);
     }
     void cleanup()
     {
         m_search.reset();
-        m_port.reset();
+        m_bus.reset();
     }
 
     void rangeFiveToFiveSendsFourProbesThenEnds()
@@ -159,12 +153,12 @@ private slots:
         m_search->tick();
         m_search->tick();
         m_search->tick();
-        m_links.last()->receive(framed("050406000C00020069"));
+        m_bus->link().receive(framed("050406000C00020069"));
         QCOMPARE(m_search->tick(), DeviceSearch::Outcome::Found);
         QCOMPARE(m_search->foundWindow(), DeviceWindowKind::KRV);
         QCOMPARE(probed.size(), 3);
         QCOMPARE(probed.last().at(0).toInt(), 5);
-        QCOMPARE(m_frames->RxCount, 11); // the answer stays for the window
+        QCOMPARE(m_bus->frames.RxCount, 11); // the answer stays for the window
         QVERIFY(!m_search->isRunning());
     }
 
@@ -173,13 +167,13 @@ private slots:
         QSignalSpy judged(m_search.get(), &DeviceSearch::judged);
         start(1, 1);
         m_search->tick();
-        m_links.last()->receive(QByteArray(1, '\x7F') + framed("010406000C00020069"));
+        m_bus->link().receive(QByteArray(1, '\x7F') + framed("010406000C00020069"));
         QCOMPARE(m_search->tick(), DeviceSearch::Outcome::Continue);
         QCOMPARE(judged.last().at(0).value<DeviceSearch::Status>(), DeviceSearch::Status::CrcError);
-        QCOMPARE(m_frames->RxCount, 0);
+        QCOMPARE(m_bus->frames.RxCount, 0);
         QCOMPARE(m_search->ProbeRepeat, 1);
         m_search->tick();
-        m_links.last()->receive(framed("010406000C00020069"));
+        m_bus->link().receive(framed("010406000C00020069"));
         QCOMPARE(m_search->tick(), DeviceSearch::Outcome::Found);
         QCOMPARE(probedAddresses(), (QList<int>{1, 1}));
     }

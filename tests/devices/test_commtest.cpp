@@ -3,7 +3,7 @@
 #include "bus/vacomm.h"
 #include "devices/commtest.h"
 #include "devices/krvprotocol.h"
-#include "support/fakelink.h"
+#include "support/fakeport.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -42,17 +42,15 @@ class TestCommTest : public QObject
 {
     Q_OBJECT
 
-    FakeLinkFactory m_links;
-    std::unique_ptr<TVaComm> m_port;
-    std::unique_ptr<RequestLayer> m_frames;
+    std::unique_ptr<FakePort> m_bus;
     ManualTickTimer m_clock;
     TestCounters m_counters;
     RecordingDevice m_device;
     std::unique_ptr<CommTest> m_test;
     QStringList m_journal;
 
-    FakeLink &link() { return *m_links.last(); }
-    int requestsWritten() const { return int(m_links.last()->written.size() / 8); }
+    FakeLink &link() { return m_bus->link(); }
+    int requestsWritten() { return int(link().written.size() / 8); }
     // The device answers the request just written.
     void answer(const QByteArray &bytes = Answer) { link().receive(bytes); }
 
@@ -60,15 +58,11 @@ private slots:
     void initTestCase() { qRegisterMetaType<CommTest::Stop>(); }
     void init()
     {
-        m_links = FakeLinkFactory();
-        m_port = std::make_unique<TVaComm>();
-        m_port->setLinkFactory(m_links.factory());
-        m_frames = std::make_unique<RequestLayer>();
-        connect(m_port.get(), &TVaComm::OnRxBuf, this, [this](const QByteArray &b) { m_frames->VaComm1RxBuf(b); });
-        m_port->Open();
+        m_bus = std::make_unique<FakePort>();
+        m_bus->port.Open();
         m_counters = {};
         m_device = {};
-        m_test = std::make_unique<CommTest>(*m_port, *m_frames, m_clock, m_counters, m_device);
+        m_test = std::make_unique<CommTest>(m_bus->port, m_bus->frames, m_clock, m_counters, m_device);
         m_test->count = [] { return 50; };
         m_test->address = [] { return std::uint8_t(1); };
         m_journal.clear();
@@ -79,7 +73,7 @@ private slots:
     void cleanup()
     {
         m_test.reset();
-        m_port.reset();
+        m_bus.reset();
     }
 
     void fullTestIsExactAndOneMoreRequestGoesOut()
@@ -119,7 +113,7 @@ private slots:
         QCOMPARE(m_counters.accepted, 0);
         QCOMPARE(m_counters.errors, 1);
         QCOMPARE(m_journal.size(), 2);
-        QCOMPARE(m_journal.at(0), QStringLiteral("->") + QString::fromLatin1(m_frames->txBytes().toHex().toUpper()));
+        QCOMPARE(m_journal.at(0), QStringLiteral("->") + QString::fromLatin1(m_bus->frames.txBytes().toHex().toUpper()));
         QCOMPARE(m_journal.at(1), QStringLiteral("<-") + QString::fromLatin1((Answer + Answer).toHex().toUpper()));
         const QStringList summary = SummaryLines(QStringLiteral("KRV-A"), {}, 50, 50, m_counters);
         QVERIFY(summary.contains(QStringLiteral("Отправлено посылок: 1")));
@@ -136,7 +130,7 @@ private slots:
         QCOMPARE(m_counters.sent, 2);
         QCOMPARE(m_counters.accepted, 1);
         QCOMPARE(m_counters.errors, 0);
-        QCOMPARE(m_frames->RxCount, 0);
+        QCOMPARE(m_bus->frames.RxCount, 0);
         QVERIFY(m_journal.isEmpty());
         QCOMPARE(m_device.verdicts, QList<bool>{true});
     }
@@ -172,7 +166,7 @@ private slots:
         QSignalSpy finished(m_test.get(), &CommTest::finished);
         m_clock.fire();
         link().loseDevice();
-        QVERIFY(!m_port->Active());
+        QVERIFY(!m_bus->port.Active());
         m_clock.fire();
         QCOMPARE(finished.size(), 1);
         QCOMPARE(finished.at(0).at(0).value<CommTest::Stop>(), CommTest::Stop::PortLost);

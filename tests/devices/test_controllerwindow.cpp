@@ -3,6 +3,7 @@
 #include "support/fakelink.h"
 #include "support/scripteddialogs.h"
 #include "support/simrig.h"
+#include "support/testfixture.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -37,10 +38,7 @@ class TestControllerWindow : public QObject
     template <typename T>
     T *child(const char *name)
     {
-        T *found = m_window->findChild<T *>(QString::fromLatin1(name));
-        if (!found)
-            qFatal("no component %s", name);
-        return found;
+        return component<T>(m_window.get(), QString::fromLatin1(name));
     }
     QComboBox *groups() { return child<QComboBox>("ComboBox1"); }
     QComboBox *variants() { return child<QComboBox>("ComboBox2"); }

@@ -7,6 +7,7 @@
 #include "widgets/rxspinedit.h"
 #include "widgets/vrblinkled.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QPlainTextEdit>
@@ -46,10 +47,7 @@ class TestKrvWindow : public QObject
     template <typename T>
     T *child(const char *name)
     {
-        T *found = m_window->findChild<T *>(QString::fromLatin1(name));
-        if (!found)
-            qFatal("no component %s", name);
-        return found;
+        return component<T>(m_window.get(), QString::fromLatin1(name));
     }
     QString text(const char *name) { return child<QLabel>(name)->text(); }
 
@@ -521,6 +519,35 @@ private slots:
         QVERIFY(!child<QTimer>("TimerTest")->isActive());
         QCOMPARE(line(m_window->journalLines(), QStringLiteral("Тест остановлен")), QStringLiteral("<none>"));
         QVERIFY(m_dialogs->shown.isEmpty());
+    }
+
+    // A window manager's close request reaches the window as a close event on its
+    // platform window; one request must end the modal loop, mid-test too.
+    void oneCloseRequestClosesTheWindowMidTest()
+    {
+        child<TRxSpinEdit>("RxSpinEditTimeOut")->setValue(50);
+        m_window->hide();
+        bool requested = false, accepted = false, stillOpen = false;
+        QTimer::singleShot(0, m_window.get(), [&] { m_window->BitBtnStartClick(); });
+        QTimer request;
+        connect(&request, &QTimer::timeout, this, [&] {
+            if (requested || m_krv->requestsSeen < 4)
+                return; // the test is under way first
+            requested = true;
+            QCloseEvent close;
+            QCoreApplication::sendEvent(m_window->windowHandle(), &close);
+            accepted = close.isAccepted();
+            if (m_window->isVisible()) {
+                stillOpen = true;
+                m_window->reject(); // end the loop all the same, so the failure is reported
+            }
+        });
+        request.start(10);
+        m_window->exec();
+        QVERIFY(requested);
+        QVERIFY(accepted);
+        QVERIFY(!stillOpen);
+        QVERIFY(!child<QTimer>("TimerTest")->isActive());
     }
 
     void countEditorChangeTakesEffectAtTheNextTick()

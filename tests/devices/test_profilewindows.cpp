@@ -42,10 +42,7 @@ class TestProfileWindows : public QObject
     template <typename T>
     static T *child(QWidget *w, const QString &name)
     {
-        T *found = w->findChild<T *>(name);
-        if (!found)
-            qFatal("no component %s", qPrintable(name));
-        return found;
+        return component<T>(w, name);
     }
     static QString text(QWidget *w, const char *name) { return child<QLabel>(w, QString::fromLatin1(name))->text(); }
 

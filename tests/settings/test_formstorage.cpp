@@ -59,6 +59,8 @@ public:
                                    {"RadioGroup1.ItemIndex", "RadioGroup2.ItemIndex", "RxSpinEdit1.Value",
                                     "RxSpinEdit2.Value", "RxSpinEdit3.Value", "RxSpinEdit4.Value"},
                                    true);
+        // As the windows do: what the store could not save is shown at the window's edge.
+        connect(storage, &TFormStorage::saveFailed, this, [this](const QString &text) { showError(this, text); });
         edit1 = editor(this, "RxSpinEdit1", 1, 16, 1);
         edit2 = editor(this, "RxSpinEdit2", 1, 247, 1);
         edit3 = editor(this, "RxSpinEdit3", 1, 247, 1);

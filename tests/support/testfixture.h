@@ -5,6 +5,18 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <QWidget>
+
+// A window's component by its design name; the test run stops when there is none,
+// since every later step would only fail on a null pointer.
+template <typename T>
+T *component(const QWidget *window, const QString &name)
+{
+    T *found = window->findChild<T *>(name);
+    if (!found)
+        qFatal("no component %s", qPrintable(name));
+    return found;
+}
 
 // What a suite that opens windows needs for each test, made in init() and
 // checked in cleanup(): a settings file and a working folder of the test's own
