@@ -62,6 +62,15 @@ void TFSET4TM::runAction(const std::function<void()> &action)
     action();
 }
 
+void TFSET4TM::runWithChannel(std::uint8_t address, const std::function<void()> &action)
+{
+    // A refusal of the channel does not stop the action: the meter judges the request itself.
+    runAction([&] {
+        if (openChannel(address))
+            action();
+    });
+}
+
 std::optional<set4tm::Judgement> TFSET4TM::configure(const set4tm::Request &request, PortCheck check,
                                                      const std::function<void()> &onAccepted)
 {
@@ -176,10 +185,9 @@ void TFSET4TM::BitBtnAddrClick()
     const int wanted = RxSpinEditAddr->IntValue();
     if (*address == wanted || !askYesNo(this, QStringLiteral("Вы действительно хотите изменить сетевой адрес?")))
         return;
-    runAction([&] {
-        if (openChannel(*address))
-            configure(set4tm::writeNetworkAddress(*address, static_cast<std::uint8_t>(wanted)), PortCheck::No,
-                      [&] { StaticTextAddr->setText(QString::number(wanted)); });
+    runWithChannel(*address, [&] {
+        configure(set4tm::writeNetworkAddress(*address, static_cast<std::uint8_t>(wanted)), PortCheck::No,
+                  [&] { StaticTextAddr->setText(QString::number(wanted)); });
     });
 }
 
@@ -190,9 +198,9 @@ void TFSET4TM::BitBtnRateClick()
     if (!address
         || !askYesNo(this, QStringLiteral("Вы действительно хотите установить параметры: %1,8,N,1?").arg(baud)))
         return;
-    runAction([&] {
+    runWithChannel(*address, [&] {
         // The channel must stay open until the new rate is written.
-        if (openChannel(*address) && configure(set4tm::writeMode(*address, set4tm::ForbidAutoClose), PortCheck::Yes))
+        if (configure(set4tm::writeMode(*address, set4tm::ForbidAutoClose), PortCheck::Yes))
             configure(set4tm::writeBaudRate(*address, baud));
     });
 }
@@ -223,9 +231,7 @@ void TFSET4TM::changeRatio(Ratio ratio)
     if (!askYesNo(this, voltage ? QStringLiteral("Вы действительно хотите изменить коэффициент трансформации по напряжению?")
                                 : QStringLiteral("Вы действительно хотите изменить коэффициент трансформации по току?")))
         return;
-    runAction([&] {
-        if (!openChannel(*address))
-            return;
+    runWithChannel(*address, [&] {
         const auto value = static_cast<std::uint16_t>(wanted);
         configure(voltage ? set4tm::writeVoltageRatio(*address, value) : set4tm::writeCurrentRatio(*address, value),
                   PortCheck::No, [&] { field->setText(QString::number(wanted)); });
@@ -244,9 +250,7 @@ void TFSET4TM::BitBtnTrendClick()
     if (!askYesNo(this, allowed ? QStringLiteral("Вы действительно хотите запретить помечать не полные срезы мощности?")
                                 : QStringLiteral("Вы действительно хотите разрешить помечать не полные срезы мощности?")))
         return;
-    runAction([&] {
-        if (!openChannel(*address))
-            return;
+    runWithChannel(*address, [&] {
         const auto mode = allowed ? set4tm::ForbidIncompleteSlices : set4tm::AllowIncompleteSlices;
         configure(set4tm::writeMode(*address, mode), PortCheck::No,
                   [&] { StaticTextTrend->setText(set4tm::yesNoText(!allowed)); });
@@ -261,10 +265,7 @@ void TFSET4TM::BitBtnPowerClick()
     const std::optional<std::uint8_t> address = meterAddress();
     if (!address || !askYesNo(this, QStringLiteral("Вы действительно хотите изменить время интегрирования мощности?")))
         return;
-    runAction([&] {
-        if (openChannel(*address))
-            writeIntegrationTime(*address);
-    });
+    runWithChannel(*address, [&] { writeIntegrationTime(*address); });
 }
 
 void TFSET4TM::writeIntegrationTime(std::uint8_t address)
@@ -279,10 +280,7 @@ void TFSET4TM::BitBtnCleanClick()
     const std::optional<std::uint8_t> address = meterAddress();
     if (!address || !askYesNo(this, QStringLiteral("Вы действительно хотите сбросить регистры накопленной энергии?")))
         return;
-    runAction([&] {
-        if (openChannel(*address))
-            clearEnergy(*address);
-    });
+    runWithChannel(*address, [&] { clearEnergy(*address); });
 }
 
 void TFSET4TM::clearEnergy(std::uint8_t address)

@@ -100,6 +100,8 @@ private:
     // Runs `action` with the hourglass and the action and test buttons held, then
     // closes the window if an answer asked for it. Nothing while another runs.
     void runAction(const std::function<void()> &action);
+    // The same after opening the meter's channel at `address`.
+    void runWithChannel(std::uint8_t address, const std::function<void()> &action);
     // One configuration exchange with its box; nothing when the window closed
     // during the wait. A status that closes the window does so once the action ends.
     // `onAccepted` shows what an accepted answer changed, before its box.

@@ -1,5 +1,6 @@
 #include "meter/setmain.h"
 
+#include "devices/components.h"
 #include "widgets/dialogs.h"
 #include "widgets/radiogroup.h"
 #include "widgets/rxclock.h"
@@ -26,44 +27,19 @@
 TFSET4TM *FSET4TM = nullptr;
 
 namespace {
-QLabel *makeLabel(const char *name, const QString &text, QWidget *parent)
+QLabel *makeText(const QString &text, QWidget *parent)
 {
-    auto *label = new QLabel(text, parent);
-    if (name)
-        label->setObjectName(QString::fromLatin1(name));
-    return label;
+    return makeLabel(QString(), text, parent);
 }
 
-// A current value field of the configuration panel: read-only, grey.
+// A current value field of the configuration panel: read-only, grey, as narrow as a baud rate.
 QLabel *makeValueField(const char *name, const QString &text, QWidget *parent)
 {
-    QLabel *field = makeLabel(name, text, parent);
-    field->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    QLabel *field = makeField(QString::fromLatin1(name), text, parent);
     field->setAlignment(Qt::AlignCenter);
-    field->setTextInteractionFlags(Qt::TextSelectableByMouse);
     field->setStyleSheet(QStringLiteral("color: grey;"));
     field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("19200")) + 8);
     return field;
-}
-
-QPushButton *makeButton(const char *name, const QString &text, QWidget *parent)
-{
-    auto *button = new QPushButton(text, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
-}
-
-TRxSpinEdit *makeEditor(const char *name, int min, int max, int step, int value, bool typing, QWidget *parent)
-{
-    auto *editor = new TRxSpinEdit(parent);
-    editor->setObjectName(QString::fromLatin1(name));
-    editor->setMinValue(min);
-    editor->setMaxValue(max);
-    editor->setIncrement(step);
-    editor->setValue(value);
-    editor->setEditorEnabled(typing);
-    return editor;
 }
 } // namespace
 
@@ -131,24 +107,24 @@ void TFSET4TM::addConfigurationRows(QGridLayout *grid, QWidget *panel)
     // Its own row: the caption is longer than the others.
     auto *variant = new QHBoxLayout;
     variant->setSpacing(6);
-    variant->addWidget(makeLabel(nullptr, QStringLiteral("Выберите вариант исполнения:"), panel));
+    variant->addWidget(makeText(QStringLiteral("Выберите вариант исполнения:"), panel));
     variant->addWidget(ComboBox1, 1);
     grid->addLayout(variant, 0, 0, 1, 4);
 
-    LabelAddr = makeLabel("LabelAddr", QStringLiteral("Сетевой адрес: "), panel);
+    LabelAddr = makeLabel(QStringLiteral("LabelAddr"), QStringLiteral("Сетевой адрес: "), panel);
     StaticTextAddr = makeValueField("StaticTextAddr", QStringLiteral("??"), panel);
-    RxSpinEditAddr = makeEditor("RxSpinEditAddr", 1, 247, 1, 1, false, panel);
-    BitBtnAddr = makeButton("BitBtnAddr", QStringLiteral("Изменить"), panel);
-    LabelBaud = makeLabel("LabelBaud", QStringLiteral("Скорость обмена: "), panel);
+    RxSpinEditAddr = makeSpinEditor(QStringLiteral("RxSpinEditAddr"), 1, 247, 1, 1, false, panel);
+    BitBtnAddr = makeButton(QStringLiteral("BitBtnAddr"), QStringLiteral("Изменить"), panel);
+    LabelBaud = makeLabel(QStringLiteral("LabelBaud"), QStringLiteral("Скорость обмена: "), panel);
     StaticTextBaud = makeValueField("StaticTextBaud", QStringLiteral("?????"), panel);
-    RxSpinEditBaud = makeEditor("RxSpinEditBaud", 9600, 19200, 9600, 9600, false, panel);
-    BitBtnRate = makeButton("BitBtnRate", QStringLiteral("Установить: 8, N, 1"), panel);
+    RxSpinEditBaud = makeSpinEditor(QStringLiteral("RxSpinEditBaud"), 9600, 19200, 9600, 9600, false, panel);
+    BitBtnRate = makeButton(QStringLiteral("BitBtnRate"), QStringLiteral("Установить: 8, N, 1"), panel);
     StaticTextKu = makeValueField("StaticTextKu", QStringLiteral("????"), panel);
-    RxSpinEditKu = makeEditor("RxSpinEditKu", 1, 65535, 1, 1, true, panel);
-    BitBtnKu = makeButton("BitBtnKu", QStringLiteral("Изменить"), panel);
+    RxSpinEditKu = makeSpinEditor(QStringLiteral("RxSpinEditKu"), 1, 65535, 1, 1, true, panel);
+    BitBtnKu = makeButton(QStringLiteral("BitBtnKu"), QStringLiteral("Изменить"), panel);
     StaticTextKi = makeValueField("StaticTextKi", QStringLiteral("????"), panel);
-    RxSpinEditKi = makeEditor("RxSpinEditKi", 1, 65535, 1, 1, true, panel);
-    BitBtnKi = makeButton("BitBtnKi", QStringLiteral("Изменить"), panel);
+    RxSpinEditKi = makeSpinEditor(QStringLiteral("RxSpinEditKi"), 1, 65535, 1, 1, true, panel);
+    BitBtnKi = makeButton(QStringLiteral("BitBtnKi"), QStringLiteral("Изменить"), panel);
 
     const struct
     {
@@ -159,8 +135,8 @@ void TFSET4TM::addConfigurationRows(QGridLayout *grid, QWidget *panel)
     } rows[] = {
         {LabelAddr, StaticTextAddr, RxSpinEditAddr, BitBtnAddr},
         {LabelBaud, StaticTextBaud, RxSpinEditBaud, BitBtnRate},
-        {makeLabel(nullptr, QStringLiteral("Коэфф.трансф.по напр.(Кн):"), panel), StaticTextKu, RxSpinEditKu, BitBtnKu},
-        {makeLabel(nullptr, QStringLiteral("Коэфф.трансф.по току (Кт):"), panel), StaticTextKi, RxSpinEditKi, BitBtnKi},
+        {makeText(QStringLiteral("Коэфф.трансф.по напр.(Кн):"), panel), StaticTextKu, RxSpinEditKu, BitBtnKu},
+        {makeText(QStringLiteral("Коэфф.трансф.по току (Кт):"), panel), StaticTextKi, RxSpinEditKi, BitBtnKi},
     };
     int row = 1;
     for (const auto &r : rows) {
@@ -174,28 +150,28 @@ void TFSET4TM::addConfigurationRows(QGridLayout *grid, QWidget *panel)
 
 void TFSET4TM::addSettingRows(QGridLayout *grid, QWidget *panel)
 {
-    LabelTrend = makeLabel("LabelTrend", QStringLiteral("Разрешить помечать\nнеполные срезы мощности: "), panel);
+    LabelTrend = makeLabel(QStringLiteral("LabelTrend"), QStringLiteral("Разрешить помечать\nнеполные срезы мощности: "), panel);
     StaticTextTrend = makeValueField("StaticTextTrend", QStringLiteral("??"), panel);
-    BitBtnTrend = makeButton("BitBtnTrend", QStringLiteral("Изменить"), panel);
+    BitBtnTrend = makeButton(QStringLiteral("BitBtnTrend"), QStringLiteral("Изменить"), panel);
     grid->addWidget(LabelTrend, 5, 0);
     grid->addWidget(StaticTextTrend, 5, 1);
     grid->addWidget(BitBtnTrend, 5, 3);
 
-    LabelPower = makeLabel("LabelPower", QStringLiteral("Время интегр.мощности: "), panel);
+    LabelPower = makeLabel(QStringLiteral("LabelPower"), QStringLiteral("Время интегр.мощности: "), panel);
     StaticTextPower = makeValueField("StaticTextPower", QStringLiteral("??"), panel);
-    RxSpinEditPower = makeEditor("RxSpinEditPower", 1, 30, 1, 30, false, panel);
-    BitBtnPower = makeButton("BitBtnPower", QStringLiteral("Изменить"), panel);
+    RxSpinEditPower = makeSpinEditor(QStringLiteral("RxSpinEditPower"), 1, 30, 1, 30, false, panel);
+    BitBtnPower = makeButton(QStringLiteral("BitBtnPower"), QStringLiteral("Изменить"), panel);
     auto *minutes = new QHBoxLayout;
     minutes->setSpacing(3);
     minutes->addWidget(RxSpinEditPower, 1);
-    minutes->addWidget(makeLabel(nullptr, QStringLiteral("мин"), panel));
+    minutes->addWidget(makeText(QStringLiteral("мин"), panel));
     grid->addWidget(LabelPower, 6, 0);
     grid->addWidget(StaticTextPower, 6, 1);
     grid->addLayout(minutes, 6, 2);
     grid->addWidget(BitBtnPower, 6, 3);
 
-    BitBtnClean = makeButton("BitBtnClean", QStringLiteral("Очистить"), panel);
-    grid->addWidget(makeLabel(nullptr, QStringLiteral("Регистры накопленной энергии "), panel), 7, 0, 1, 3);
+    BitBtnClean = makeButton(QStringLiteral("BitBtnClean"), QStringLiteral("Очистить"), panel);
+    grid->addWidget(makeText(QStringLiteral("Регистры накопленной энергии "), panel), 7, 0, 1, 3);
     grid->addWidget(BitBtnClean, 7, 3);
 
     RxClock1 = new TRxClock(panel);
@@ -206,10 +182,10 @@ void TFSET4TM::addSettingRows(QGridLayout *grid, QWidget *panel)
     // Narrow enough to stand over the value and editor columns.
     RadioGroupZL->layout()->setContentsMargins(2, 2, 2, 2);
     static_cast<QGridLayout *>(RadioGroupZL->layout())->setHorizontalSpacing(2);
-    BitBtnClock = makeButton("BitBtnClock", QStringLiteral("Установить время ..."), panel);
+    BitBtnClock = makeButton(QStringLiteral("BitBtnClock"), QStringLiteral("Установить время ..."), panel);
     auto *clock = new QHBoxLayout;
     clock->setSpacing(4);
-    clock->addWidget(makeLabel(nullptr, QStringLiteral("Текущее время: "), panel));
+    clock->addWidget(makeText(QStringLiteral("Текущее время: "), panel));
     clock->addWidget(RxClock1, 1);
     grid->addLayout(clock, 8, 0);
     grid->addWidget(RadioGroupZL, 8, 1, 1, 2);
@@ -218,6 +194,32 @@ void TFSET4TM::addSettingRows(QGridLayout *grid, QWidget *panel)
 
 void TFSET4TM::buildMonitoringTab()
 {
+    // Two values a row, each as caption, field and unit, under three headings.
+    struct Value
+    {
+        QLabel *TFSET4TM::*field;
+        const char *name, *caption, *unit;
+    };
+    struct Row
+    {
+        const char *heading;
+        Value left, right;
+    };
+    const char *kWh = "кВт*ч", *kvarh = "кВАр*ч";
+    const Row rows[] = {
+        {"Текущие показатели качества электрической сети:", {}, {}},
+        {nullptr, {&TFSET4TM::StaticTextP, "StaticTextP", "P =", "Вт"}, {&TFSET4TM::StaticTextQ, "StaticTextQ", "Q =", "ВAр"}},
+        {nullptr, {&TFSET4TM::StaticTextCos, "StaticTextCos", "cos φ =", ""}, {&TFSET4TM::StaticTextF, "StaticTextF", "F =", "Гц"}},
+        {nullptr, {&TFSET4TM::StaticTextUa, "StaticTextUa", "Ua =", "В"}, {&TFSET4TM::StaticTextIa, "StaticTextIa", "Ia =", "A"}},
+        {nullptr, {&TFSET4TM::StaticTextUb, "StaticTextUb", "Ub =", "В"}, {&TFSET4TM::StaticTextIb, "StaticTextIb", "Ib =", "A"}},
+        {nullptr, {&TFSET4TM::StaticTextUc, "StaticTextUc", "Uc =", "В"}, {&TFSET4TM::StaticTextIc, "StaticTextIc", "Ic =", "A"}},
+        {"Энергия всего от сброса (нарастающий итог):", {}, {}},
+        {nullptr, {&TFSET4TM::StaticTextA1, "StaticTextA1", "A+ =", kWh}, {&TFSET4TM::StaticTextA2, "StaticTextA2", "A- =", kWh}},
+        {nullptr, {&TFSET4TM::StaticTextR1, "StaticTextR1", "R+ =", kvarh}, {&TFSET4TM::StaticTextR2, "StaticTextR2", "R- =", kvarh}},
+        {"Данные по энергопотреблению за предыдущие сутки:", {}, {}},
+        {nullptr, {&TFSET4TM::StaticTextA01, "StaticTextA01", "A+ =", kWh}, {&TFSET4TM::StaticTextA02, "StaticTextA02", "A- =", kWh}},
+        {nullptr, {&TFSET4TM::StaticTextR01, "StaticTextR01", "R+ =", kvarh}, {&TFSET4TM::StaticTextR02, "StaticTextR02", "R- =", kvarh}},
+    };
     auto *outer = new QVBoxLayout(monitoringPage());
     auto *panel = new QFrame(monitoringPage());
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -227,59 +229,31 @@ void TFSET4TM::buildMonitoringTab()
     grid->setVerticalSpacing(8);
     grid->setColumnMinimumWidth(3, 16);
     int row = 0;
-    auto heading = [&](const QString &text) {
-        QLabel *label = makeLabel(nullptr, text, panel);
-        QFont bold = label->font();
-        bold.setBold(true);
-        label->setFont(bold);
-        if (row > 0)
-            grid->setRowMinimumHeight(row++, 8);
-        grid->addWidget(label, row++, 0, 1, 7);
-    };
-    // Two values a row: caption, field, unit on the left and again on the right.
-    auto field = [&](int column, const char *name, const QString &caption, const QString &unit) {
-        QLabel *value = makeLabel(name, QString::fromLatin1(IdleValue), panel);
-        value->setProperty("Tag", 1);
-        value->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        value->setFixedWidth(value->fontMetrics().horizontalAdvance(QStringLiteral("-42949672,95")) + 12);
-        const int c = column * 4;
-        grid->addWidget(makeLabel(nullptr, caption, panel), row, c, Qt::AlignRight);
-        grid->addWidget(value, row, c + 1);
-        grid->addWidget(makeLabel(nullptr, unit, panel), row, c + 2);
-        return value;
-    };
-    heading(QStringLiteral("Текущие показатели качества электрической сети:"));
-    StaticTextP = field(0, "StaticTextP", QStringLiteral("P ="), QStringLiteral("Вт"));
-    StaticTextQ = field(1, "StaticTextQ", QStringLiteral("Q ="), QStringLiteral("ВAр"));
-    ++row;
-    StaticTextCos = field(0, "StaticTextCos", QStringLiteral("cos φ ="), QString());
-    StaticTextF = field(1, "StaticTextF", QStringLiteral("F ="), QStringLiteral("Гц"));
-    ++row;
-    const char *voltages[] = {"StaticTextUa", "StaticTextUb", "StaticTextUc"};
-    const char *currents[] = {"StaticTextIa", "StaticTextIb", "StaticTextIc"};
-    QLabel **u[] = {&StaticTextUa, &StaticTextUb, &StaticTextUc};
-    QLabel **i[] = {&StaticTextIa, &StaticTextIb, &StaticTextIc};
-    const QString phases[] = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")};
-    for (int k = 0; k < 3; ++k, ++row) {
-        *u[k] = field(0, voltages[k], QStringLiteral("U") + phases[k] + QStringLiteral(" ="), QStringLiteral("В"));
-        *i[k] = field(1, currents[k], QStringLiteral("I") + phases[k] + QStringLiteral(" ="), QStringLiteral("A"));
+    for (const Row &r : rows) {
+        if (r.heading) {
+            if (row > 0)
+                grid->setRowMinimumHeight(row++, 8);
+            QLabel *heading = makeText(QString::fromUtf8(r.heading), panel);
+            QFont bold = heading->font();
+            bold.setBold(true);
+            heading->setFont(bold);
+            grid->addWidget(heading, row++, 0, 1, 7);
+            continue;
+        }
+        for (const Value *v : {&r.left, &r.right}) {
+            QLabel *field = makeField(QString::fromLatin1(v->name), QString::fromLatin1(IdleValue), panel);
+            field->setProperty("Tag", 1); // the idle look finds the value fields by it
+            field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            field->setFixedWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-42949672,95")) + 12);
+            const int column = v == &r.left ? 0 : 4;
+            grid->addWidget(makeText(QString::fromUtf8(v->caption), panel), row, column, Qt::AlignRight);
+            grid->addWidget(field, row, column + 1);
+            grid->addWidget(makeText(QString::fromUtf8(v->unit), panel), row, column + 2);
+            this->*(v->field) = field;
+        }
+        ++row;
     }
-    heading(QStringLiteral("Энергия всего от сброса (нарастающий итог):"));
-    StaticTextA1 = field(0, "StaticTextA1", QStringLiteral("A+ ="), QStringLiteral("кВт*ч"));
-    StaticTextA2 = field(1, "StaticTextA2", QStringLiteral("A- ="), QStringLiteral("кВт*ч"));
-    ++row;
-    StaticTextR1 = field(0, "StaticTextR1", QStringLiteral("R+ ="), QStringLiteral("кВАр*ч"));
-    StaticTextR2 = field(1, "StaticTextR2", QStringLiteral("R- ="), QStringLiteral("кВАр*ч"));
-    ++row;
-    heading(QStringLiteral("Данные по энергопотреблению за предыдущие сутки:"));
-    StaticTextA01 = field(0, "StaticTextA01", QStringLiteral("A+ ="), QStringLiteral("кВт*ч"));
-    StaticTextA02 = field(1, "StaticTextA02", QStringLiteral("A- ="), QStringLiteral("кВт*ч"));
-    ++row;
-    StaticTextR01 = field(0, "StaticTextR01", QStringLiteral("R+ ="), QStringLiteral("кВАр*ч"));
-    StaticTextR02 = field(1, "StaticTextR02", QStringLiteral("R- ="), QStringLiteral("кВАр*ч"));
-    grid->setRowStretch(row + 1, 1);
+    grid->setRowStretch(row, 1);
 }
 
 void TFSET4TM::buildProfileTab()

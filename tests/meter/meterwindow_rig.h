@@ -123,10 +123,7 @@ public:
     template <typename T>
     T *child(const char *name)
     {
-        T *found = window->findChild<T *>(QString::fromLatin1(name));
-        if (!found)
-            qFatal("no component %s", name);
-        return found;
+        return component<T>(window.get(), QString::fromLatin1(name));
     }
     QString text(const char *name) { return child<QLabel>(name)->text(); }
 
