@@ -5,98 +5,33 @@
 //
 //   bench_meter [path/to/orvek-sim] [test requests, default 130]
 #include "app/mainwindow.h"
+#include "bench/benchsupport.h"
 #include "bus/vacomm.h"
 #include "devices/devicekinds.h"
 #include "meter/setmain.h"
 #include "resources/images.h"
-#include "settings/formstorage.h"
 #include "widgets/dialogs.h"
 #include "widgets/rxspinedit.h"
 
 #include <QApplication>
-#include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTimer>
 
-#include <csignal>
 #include <cstdio>
-#include <ctime>
-#include <optional>
-
-namespace {
-double cpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
-// Answers every box at once: Cancel in the password box keeps the proposed password.
-class SilentDialogs final : public UserDialogs
-{
-public:
-    void message(QWidget *, Kind, const QString &) override {}
-    bool question(QWidget *, const QString &) override { return false; }
-    std::optional<QString> inputText(QWidget *, const QString &, const QString &, const QString &, bool) override
-    {
-        return std::nullopt;
-    }
-    QString saveFileName(QWidget *, const QString &, const QString &, const QString &, const QString &) override
-    {
-        return {};
-    }
-};
-
-// Runs the event loop (sleeping between events) until `done` holds.
-void waitUntil(const std::function<bool()> &done)
-{
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    check.start(20);
-    loop.exec();
-}
-
-QString lineValue(const QStringList &lines, const QString &prefix)
-{
-    for (const QString &l : lines)
-        if (l.startsWith(prefix))
-            return l.mid(prefix.size());
-    return QStringLiteral("-");
-}
-} // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     initOrvekResources();
     const QStringList args = app.arguments();
-    const QString simPath = args.size() > 1 ? args.at(1)
-                                            : QDir(QCoreApplication::applicationDirPath()).filePath("orvek-sim");
     const int requests = args.size() > 2 ? args.at(2).toInt() : 130;
-
-    QTemporaryDir dir;
-    TFormStorage::setFilePath(dir.filePath(QStringLiteral("OrvekConfigurator.ini")));
-    const QString link = dir.filePath(QStringLiteral("ttySIM"));
-    QProcess sim;
-    sim.start(simPath, {"--device", "set4tm:7,baud=19200,password=649283", "--meter-minute", "100", "--link", link,
-                        "--quiet"});
-    if (!sim.waitForStarted(10000) || !sim.waitForReadyRead(10000)) {
-        std::fprintf(stderr, "cannot start %s\n", qPrintable(simPath));
+    BenchSimulator sim;
+    if (!sim.start(args, {"--device", "set4tm:7,baud=19200,password=649283", "--meter-minute", "100"}, "COM1"))
         return 1;
-    }
-    IniFile(TFormStorage::filePath()).WriteString("Ports", "COM1", link);
 
     SilentDialogs dialogs;
     setDialogs(&dialogs);
@@ -152,7 +87,5 @@ int main(int argc, char *argv[])
     std::printf("  configurator CPU %.3f s (%.2f%% of wall)\n", cpu, 100 * cpu / wall);
 
     setDialogs(nullptr);
-    ::kill(static_cast<pid_t>(sim.processId()), SIGTERM);
-    sim.waitForFinished(5000);
     return 0;
 }
