@@ -22,6 +22,48 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
+
+namespace {
+struct Run
+{
+    QStringList journal;
+    double start = 0;  // the start handler: open channel and pointer read
+    double wall = 0;   // from the click on Start to the end of the test
+    double cpu = 0;
+    int profileRows = 0;
+};
+
+// Once the meter window has read the settings: a test of `requests` at 50 ms
+// with the monitoring tab shown, so every decoder runs; then the window closes.
+void driveMeterWindow(QTimer &driver, Run &run, int requests)
+{
+    auto clock = std::make_shared<QElapsedTimer>();
+    auto cpu0 = std::make_shared<double>(0);
+    QObject::connect(&driver, &QTimer::timeout, [&run, requests, clock, cpu0] {
+        if (!FSET4TM || !FSET4TM->isVisible())
+            return;
+        if (!clock->isValid()) {
+            if (FSET4TM->findChild<QLabel *>("StaticTextTrend")->text() == QLatin1String("??"))
+                return; // the settings are still being read
+            FSET4TM->findChild<TRxSpinEdit *>("RxSpinEditCount")->setValue(requests);
+            FSET4TM->findChild<TRxSpinEdit *>("RxSpinEditTimeOut")->setValue(50);
+            FSET4TM->findChild<QTabWidget *>("PageControl1")->setCurrentIndex(1);
+            *cpu0 = cpuSeconds();
+            clock->start();
+            FSET4TM->BitBtnStartClick(); // returns with the channel open, the pointer read and the ticks running
+            run.start = clock->nsecsElapsed() / 1e9;
+        } else if (run.journal.isEmpty() && FSET4TM->findChild<QPushButton *>("BitBtnStart")->isEnabled()) {
+            run.wall = clock->nsecsElapsed() / 1e9;
+            run.cpu = cpuSeconds() - *cpu0;
+            run.journal = FSET4TM->journalLines();
+            run.profileRows = FSET4TM->findChild<QTableWidget *>("StringGrid1")->rowCount() - 1; // the last is empty
+            FSET4TM->close();
+        }
+    });
+    driver.start(100);
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -40,52 +82,27 @@ int main(int argc, char *argv[])
     main.RxSpinEdit2->setValue(1);
     main.RxSpinEdit3->setValue(7);
     main.RxSpinEdit4->setValue(100);
-
-    QStringList journal;
-    double ticksStart = 0, wall = 0, cpu = 0, cpu0 = 0;
-    int profileRows = 0;
-    QElapsedTimer clock;
+    Run run;
     QTimer driver;
-    QObject::connect(&driver, &QTimer::timeout, [&] {
-        if (!FSET4TM || !FSET4TM->isVisible())
-            return;
-        auto *start = FSET4TM->findChild<QPushButton *>("BitBtnStart");
-        if (!clock.isValid()) {
-            if (FSET4TM->findChild<QLabel *>("StaticTextTrend")->text() == QLatin1String("??"))
-                return; // the settings are still being read
-            FSET4TM->findChild<TRxSpinEdit *>("RxSpinEditCount")->setValue(requests);
-            FSET4TM->findChild<TRxSpinEdit *>("RxSpinEditTimeOut")->setValue(50);
-            FSET4TM->findChild<QTabWidget *>("PageControl1")->setCurrentIndex(1); // every decoder runs
-            cpu0 = cpuSeconds();
-            clock.start();
-            FSET4TM->BitBtnStartClick(); // returns once the channel is open, the pointer read and the ticks running
-            ticksStart = clock.nsecsElapsed() / 1e9;
-        } else if (journal.isEmpty() && start->isEnabled()) {
-            wall = clock.nsecsElapsed() / 1e9;
-            cpu = cpuSeconds() - cpu0;
-            journal = FSET4TM->journalLines();
-            profileRows = FSET4TM->findChild<QTableWidget *>("StringGrid1")->rowCount() - 1; // the last is empty
-            FSET4TM->close();
-        }
-    });
-    driver.start(100);
+    driveMeterWindow(driver, run, requests);
     main.BitBtnKRVClick(TagSET4TM);
-    waitUntil([&] { return !journal.isEmpty() && !main.VaComm1->Active(); });
+    waitUntil([&] { return !run.journal.isEmpty() && !main.VaComm1->Active(); });
 
-    const double sent = lineValue(journal, "Отправлено посылок: ").toDouble();
-    const double ticking = wall - ticksStart;
-    std::printf("SET-4TM test, %d requests at a 50 ms interval (meter minute 0.1 s: a 30-minute record every 3 s)\n", requests);
-    std::printf("  start            %.3f s (open channel and pointer read, two 350 ms waits)\n", ticksStart);
+    const QStringList &j = run.journal;
+    // The summary's sent figure is what the ticks sent: the pointer read of the
+    // start counts in, the last request, never judged, does not.
+    const double sent = lineValue(j, "Отправлено посылок: ").toDouble();
+    const double ticking = run.wall - run.start;
+    std::printf("SET-4TM test, %d requests at a 50 ms interval (meter minute 0.1 s: a 30-minute record every 3 s)\n",
+                requests);
+    std::printf("  start            %.3f s (open channel and pointer read, two 350 ms waits)\n", run.start);
     std::printf("  ticking          %.3f s\n", ticking);
-    // The summary's sent figure is what the ticks sent: the pointer read of the start
-    // counts in, the last request, never judged, does not.
     std::printf("  requests/s       %.2f (ideal one per two ticks = 10.00)\n", sent / ticking);
-    std::printf("  sent %s, accepted %s, with errors %s, lost %s\n", qPrintable(lineValue(journal, "Отправлено посылок: ")),
-                qPrintable(lineValue(journal, "Принято без ошибок: ")), qPrintable(lineValue(journal, "Принято с ошибками: ")),
-                qPrintable(lineValue(journal, "Утеряно посылок: ")));
-    std::printf("  profile rows     %d\n", profileRows);
-    std::printf("  configurator CPU %.3f s (%.2f%% of wall)\n", cpu, 100 * cpu / wall);
-
+    std::printf("  sent %s, accepted %s, with errors %s, lost %s\n", qPrintable(lineValue(j, "Отправлено посылок: ")),
+                qPrintable(lineValue(j, "Принято без ошибок: ")), qPrintable(lineValue(j, "Принято с ошибками: ")),
+                qPrintable(lineValue(j, "Утеряно посылок: ")));
+    std::printf("  profile rows     %d\n", run.profileRows);
+    std::printf("  configurator CPU %.3f s (%.2f%% of wall)\n", run.cpu, 100 * run.cpu / run.wall);
     setDialogs(nullptr);
     return 0;
 }

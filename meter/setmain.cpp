@@ -16,7 +16,6 @@
 #include <QTabWidget>
 #include <QTimer>
 
-
 // The meter window's opening and configuration actions. Every action opens the
 // meter's channel first, since the meter may have closed it by itself.
 
@@ -148,32 +147,28 @@ void TFSET4TM::TimerSettingTimer()
 
 void TFSET4TM::readSettings()
 {
-    // Through address 0, which the meter answers whatever its own address; each
-    // read runs and reports on its own, a failed one leaves its placeholder.
-    if (!openChannel(0))
-        return;
-    RequestLayer &frames = m_host.frames();
-    const std::uint8_t *rx = frames.RxFrame;
-    std::optional<set4tm::Judgement> j = configure(set4tm::readNetworkAddress(0), PortCheck::Yes);
-    if (!j)
-        return;
-    if (j->accepted())
-        StaticTextAddr->setText(QString::number(set4tm::decodeParameter(rx, frames.RxCount)));
-    if (!(j = configure(set4tm::readRatios(0), PortCheck::Yes)))
-        return;
-    if (j->accepted()) {
-        const set4tm::Ratios ratios = set4tm::decodeRatios(rx, frames.RxCount);
+    // Through address 0, which the meter answers whatever its own address. Each
+    // read runs and reports on its own; a field whose read failed keeps its placeholder.
+    const RequestLayer &frames = m_host.frames();
+    auto show = [&frames](QLabel *field) {
+        return [&frames, field] {
+            field->setText(QString::number(set4tm::decodeParameter(frames.RxFrame, frames.RxCount)));
+        };
+    };
+    auto showRatios = [&] {
+        const set4tm::Ratios ratios = set4tm::decodeRatios(frames.RxFrame, frames.RxCount);
         StaticTextKu->setText(QString::number(ratios.ku));
         StaticTextKi->setText(QString::number(ratios.ki));
-    }
-    if (!(j = configure(set4tm::readIntegrationTime(0), PortCheck::Yes)))
-        return;
-    if (j->accepted())
-        StaticTextPower->setText(QString::number(set4tm::decodeParameter(rx, frames.RxCount)));
-    if (!(j = configure(set4tm::readModeFlags(0), PortCheck::Yes)))
-        return;
-    if (j->accepted())
-        StaticTextTrend->setText(set4tm::yesNoText(set4tm::decodeIncompleteSlicesAllowed(rx, frames.RxCount)));
+    };
+    auto showSlices = [&] {
+        const bool allowed = set4tm::decodeIncompleteSlicesAllowed(frames.RxFrame, frames.RxCount);
+        StaticTextTrend->setText(set4tm::yesNoText(allowed));
+    };
+    if (!openChannel(0) || !configure(set4tm::readNetworkAddress(0), PortCheck::Yes, show(StaticTextAddr))
+        || !configure(set4tm::readRatios(0), PortCheck::Yes, showRatios)
+        || !configure(set4tm::readIntegrationTime(0), PortCheck::Yes, show(StaticTextPower))
+        || !configure(set4tm::readModeFlags(0), PortCheck::Yes, showSlices))
+        return; // the window closed during a wait
     ComboBox1->setCurrentIndex(1);
 }
 
@@ -228,8 +223,10 @@ void TFSET4TM::changeRatio(Ratio ratio)
     const std::optional<std::uint8_t> address = meterAddress();
     if (!address)
         return;
-    if (!askYesNo(this, voltage ? QStringLiteral("Вы действительно хотите изменить коэффициент трансформации по напряжению?")
-                                : QStringLiteral("Вы действительно хотите изменить коэффициент трансформации по току?")))
+    const QString question = voltage
+        ? QStringLiteral("Вы действительно хотите изменить коэффициент трансформации по напряжению?")
+        : QStringLiteral("Вы действительно хотите изменить коэффициент трансформации по току?");
+    if (!askYesNo(this, question))
         return;
     runWithChannel(*address, [&] {
         const auto value = static_cast<std::uint16_t>(wanted);
@@ -247,8 +244,10 @@ void TFSET4TM::BitBtnTrendClick()
     if (!address)
         return;
     const bool allowed = shown == set4tm::yesNoText(true);
-    if (!askYesNo(this, allowed ? QStringLiteral("Вы действительно хотите запретить помечать не полные срезы мощности?")
-                                : QStringLiteral("Вы действительно хотите разрешить помечать не полные срезы мощности?")))
+    const QString question = allowed
+        ? QStringLiteral("Вы действительно хотите запретить помечать не полные срезы мощности?")
+        : QStringLiteral("Вы действительно хотите разрешить помечать не полные срезы мощности?");
+    if (!askYesNo(this, question))
         return;
     runWithChannel(*address, [&] {
         const auto mode = allowed ? set4tm::ForbidIncompleteSlices : set4tm::AllowIncompleteSlices;

@@ -51,7 +51,10 @@ bool TFSET4TM::beforeTicks()
         ActionScope scope(*this);
         readInitialPointer(testAddress());
     }
-    return !isClosing();
+    if (isClosing())
+        return false;
+    BitBtnStop->setFocus(); // held during the read, it lost the focus the start gave it
+    return true;
 }
 
 void TFSET4TM::readInitialPointer(std::uint8_t address)
@@ -132,8 +135,8 @@ void TFSET4TM::showEnergy(const RequestLayer &frames, bool previousDay)
 void TFSET4TM::showAuxiliary(const RequestLayer &frames)
 {
     const set4tm::AuxSelector selector = set4tm::pollSelector(m_pollStep);
-    const auto value = set4tm::auxiliaryValue(selector, set4tm::decodeAuxiliary(selector, frames.RxFrame, frames.RxCount),
-                                              scaling());
+    const set4tm::AuxReading reading = set4tm::decodeAuxiliary(selector, frames.RxFrame, frames.RxCount);
+    const std::optional<double> value = set4tm::auxiliaryValue(selector, reading, scaling());
     if (!value)
         return;
     QLabel *field = nullptr;

@@ -41,6 +41,29 @@ QLabel *makeValueField(const char *name, const QString &text, QWidget *parent)
     field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("19200")) + 8);
     return field;
 }
+
+void addHeading(QGridLayout *grid, int row, const char *text)
+{
+    QLabel *heading = makeText(QString::fromUtf8(text), grid->parentWidget());
+    QFont bold = heading->font();
+    bold.setBold(true);
+    heading->setFont(bold);
+    grid->addWidget(heading, row, 0, 1, 7);
+}
+
+// A value of the monitoring tab: caption, field and unit from `column` on.
+QLabel *addValueField(QGridLayout *grid, int row, int column, const char *name, const char *caption, const char *unit)
+{
+    QWidget *panel = grid->parentWidget();
+    QLabel *field = makeField(QString::fromLatin1(name), QString::fromLatin1(TTestWindow::IdleValue), panel);
+    field->setProperty("Tag", 1); // the idle look finds the value fields by it
+    field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    field->setFixedWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-42949672,95")) + 12);
+    grid->addWidget(makeText(QString::fromUtf8(caption), panel), row, column, Qt::AlignRight);
+    grid->addWidget(field, row, column + 1);
+    grid->addWidget(makeText(QString::fromUtf8(unit), panel), row, column + 2);
+    return field;
+}
 } // namespace
 
 TestProfile TFSET4TM::makeProfile()
@@ -150,7 +173,8 @@ void TFSET4TM::addConfigurationRows(QGridLayout *grid, QWidget *panel)
 
 void TFSET4TM::addSettingRows(QGridLayout *grid, QWidget *panel)
 {
-    LabelTrend = makeLabel(QStringLiteral("LabelTrend"), QStringLiteral("Разрешить помечать\nнеполные срезы мощности: "), panel);
+    LabelTrend = makeLabel(QStringLiteral("LabelTrend"), QStringLiteral("Разрешить помечать\nнеполные срезы мощности: "),
+                           panel);
     StaticTextTrend = makeValueField("StaticTextTrend", QStringLiteral("??"), panel);
     BitBtnTrend = makeButton(QStringLiteral("BitBtnTrend"), QStringLiteral("Изменить"), panel);
     grid->addWidget(LabelTrend, 5, 0);
@@ -208,17 +232,26 @@ void TFSET4TM::buildMonitoringTab()
     const char *kWh = "кВт*ч", *kvarh = "кВАр*ч";
     const Row rows[] = {
         {"Текущие показатели качества электрической сети:", {}, {}},
-        {nullptr, {&TFSET4TM::StaticTextP, "StaticTextP", "P =", "Вт"}, {&TFSET4TM::StaticTextQ, "StaticTextQ", "Q =", "ВAр"}},
-        {nullptr, {&TFSET4TM::StaticTextCos, "StaticTextCos", "cos φ =", ""}, {&TFSET4TM::StaticTextF, "StaticTextF", "F =", "Гц"}},
-        {nullptr, {&TFSET4TM::StaticTextUa, "StaticTextUa", "Ua =", "В"}, {&TFSET4TM::StaticTextIa, "StaticTextIa", "Ia =", "A"}},
-        {nullptr, {&TFSET4TM::StaticTextUb, "StaticTextUb", "Ub =", "В"}, {&TFSET4TM::StaticTextIb, "StaticTextIb", "Ib =", "A"}},
-        {nullptr, {&TFSET4TM::StaticTextUc, "StaticTextUc", "Uc =", "В"}, {&TFSET4TM::StaticTextIc, "StaticTextIc", "Ic =", "A"}},
+        {nullptr, {&TFSET4TM::StaticTextP, "StaticTextP", "P =", "Вт"},
+                  {&TFSET4TM::StaticTextQ, "StaticTextQ", "Q =", "ВAр"}},
+        {nullptr, {&TFSET4TM::StaticTextCos, "StaticTextCos", "cos φ =", ""},
+                  {&TFSET4TM::StaticTextF, "StaticTextF", "F =", "Гц"}},
+        {nullptr, {&TFSET4TM::StaticTextUa, "StaticTextUa", "Ua =", "В"},
+                  {&TFSET4TM::StaticTextIa, "StaticTextIa", "Ia =", "A"}},
+        {nullptr, {&TFSET4TM::StaticTextUb, "StaticTextUb", "Ub =", "В"},
+                  {&TFSET4TM::StaticTextIb, "StaticTextIb", "Ib =", "A"}},
+        {nullptr, {&TFSET4TM::StaticTextUc, "StaticTextUc", "Uc =", "В"},
+                  {&TFSET4TM::StaticTextIc, "StaticTextIc", "Ic =", "A"}},
         {"Энергия всего от сброса (нарастающий итог):", {}, {}},
-        {nullptr, {&TFSET4TM::StaticTextA1, "StaticTextA1", "A+ =", kWh}, {&TFSET4TM::StaticTextA2, "StaticTextA2", "A- =", kWh}},
-        {nullptr, {&TFSET4TM::StaticTextR1, "StaticTextR1", "R+ =", kvarh}, {&TFSET4TM::StaticTextR2, "StaticTextR2", "R- =", kvarh}},
+        {nullptr, {&TFSET4TM::StaticTextA1, "StaticTextA1", "A+ =", kWh},
+                  {&TFSET4TM::StaticTextA2, "StaticTextA2", "A- =", kWh}},
+        {nullptr, {&TFSET4TM::StaticTextR1, "StaticTextR1", "R+ =", kvarh},
+                  {&TFSET4TM::StaticTextR2, "StaticTextR2", "R- =", kvarh}},
         {"Данные по энергопотреблению за предыдущие сутки:", {}, {}},
-        {nullptr, {&TFSET4TM::StaticTextA01, "StaticTextA01", "A+ =", kWh}, {&TFSET4TM::StaticTextA02, "StaticTextA02", "A- =", kWh}},
-        {nullptr, {&TFSET4TM::StaticTextR01, "StaticTextR01", "R+ =", kvarh}, {&TFSET4TM::StaticTextR02, "StaticTextR02", "R- =", kvarh}},
+        {nullptr, {&TFSET4TM::StaticTextA01, "StaticTextA01", "A+ =", kWh},
+                  {&TFSET4TM::StaticTextA02, "StaticTextA02", "A- =", kWh}},
+        {nullptr, {&TFSET4TM::StaticTextR01, "StaticTextR01", "R+ =", kvarh},
+                  {&TFSET4TM::StaticTextR02, "StaticTextR02", "R- =", kvarh}},
     };
     auto *outer = new QVBoxLayout(monitoringPage());
     auto *panel = new QFrame(monitoringPage());
@@ -233,24 +266,11 @@ void TFSET4TM::buildMonitoringTab()
         if (r.heading) {
             if (row > 0)
                 grid->setRowMinimumHeight(row++, 8);
-            QLabel *heading = makeText(QString::fromUtf8(r.heading), panel);
-            QFont bold = heading->font();
-            bold.setBold(true);
-            heading->setFont(bold);
-            grid->addWidget(heading, row++, 0, 1, 7);
+            addHeading(grid, row++, r.heading);
             continue;
         }
-        for (const Value *v : {&r.left, &r.right}) {
-            QLabel *field = makeField(QString::fromLatin1(v->name), QString::fromLatin1(IdleValue), panel);
-            field->setProperty("Tag", 1); // the idle look finds the value fields by it
-            field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            field->setFixedWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-42949672,95")) + 12);
-            const int column = v == &r.left ? 0 : 4;
-            grid->addWidget(makeText(QString::fromUtf8(v->caption), panel), row, column, Qt::AlignRight);
-            grid->addWidget(field, row, column + 1);
-            grid->addWidget(makeText(QString::fromUtf8(v->unit), panel), row, column + 2);
-            this->*(v->field) = field;
-        }
+        this->*(r.left.field) = addValueField(grid, row, 0, r.left.name, r.left.caption, r.left.unit);
+        this->*(r.right.field) = addValueField(grid, row, 4, r.right.name, r.right.caption, r.right.unit);
         ++row;
     }
     grid->setRowStretch(row, 1);
@@ -276,7 +296,8 @@ void TFSET4TM::buildProfileTab()
     // The design widths, or what a date, a time and the captions need where the font is wider.
     const int widths[] = {55, 56, 71, 68, 67, 65};
     const QFontMetrics metrics(StringGrid1->font());
-    const QString samples[] = {set4tm::dateText(QDateTime(QDate(2026, 12, 28), QTime(0, 0))), QStringLiteral("00:00:00")};
+    const QString samples[] = {set4tm::dateText(QDateTime(QDate(2026, 12, 28), QTime(0, 0))),
+                               QStringLiteral("00:00:00")};
     for (int c = 0; c < StringGrid1->columnCount(); ++c) {
         const QString widest = c < 2 ? samples[c] : StringGrid1->horizontalHeaderItem(c)->text();
         StringGrid1->setColumnWidth(c, std::max(widths[c], metrics.horizontalAdvance(widest) + 14));
@@ -293,6 +314,7 @@ void TFSET4TM::wireActions()
         {BitBtnClean, &TFSET4TM::BitBtnCleanClick}, {BitBtnClock, &TFSET4TM::BitBtnClockClick},
     };
     for (const auto &[button, handler] : actions)
-        connect(button, &QPushButton::clicked, this, [this, handler = handler] { guarded(this, [&] { (this->*handler)(); }); });
+        connect(button, &QPushButton::clicked, this,
+                [this, handler = handler] { guarded(this, [&] { (this->*handler)(); }); });
     connect(TimerSetting, &QTimer::timeout, this, [this] { guarded(this, [this] { TimerSettingTimer(); }); });
 }
