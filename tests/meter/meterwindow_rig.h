@@ -126,6 +126,15 @@ public:
         return component<T>(window.get(), QString::fromLatin1(name));
     }
     QString text(const char *name) { return child<QLabel>(name)->text(); }
+    // The current value fields: address, baud rate, Ku, Ki, integration time, slices.
+    QStringList settingFields()
+    {
+        QStringList shown;
+        for (const char *name : {"StaticTextAddr", "StaticTextBaud", "StaticTextKu", "StaticTextKi", "StaticTextPower",
+                                 "StaticTextTrend"})
+            shown << text(name);
+        return shown;
+    }
 
     ScriptedDialogs &dialogs;
     SimHost host;
