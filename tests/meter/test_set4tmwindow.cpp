@@ -12,10 +12,6 @@
 using namespace set4tmtest;
 
 namespace {
-using Handler = void (TFSET4TM::*)();
-const Handler Handlers[] = {&TFSET4TM::BitBtnAddrClick,  &TFSET4TM::BitBtnRateClick,  &TFSET4TM::BitBtnKuClick,
-                            &TFSET4TM::BitBtnKiClick,    &TFSET4TM::BitBtnTrendClick, &TFSET4TM::BitBtnPowerClick,
-                            &TFSET4TM::BitBtnCleanClick, &TFSET4TM::BitBtnClockClick, &TFSET4TM::BitBtnStartClick};
 enum { Addr, Rate, Ku, Ki, Trend, Power, Clean, Clock, Start };
 
 const char *const Buttons[] = {"BitBtnAddr",  "BitBtnRate",  "BitBtnKu",    "BitBtnKi",   "BitBtnTrend", "BitBtnPower",
@@ -32,7 +28,21 @@ class TestSet4tmWindow : public QObject
 
     ScriptedDialogs &dialogs() { return m_fixture->dialogs; }
     MeterRig &rig() { return *m_rig; }
-    void click(int handler) { (rig().window.get()->*Handlers[handler])(); }
+    void click(int handler)
+    {
+        TFSET4TM &w = *rig().window;
+        switch (handler) {
+        case Addr: w.BitBtnAddrClick(); break;
+        case Rate: w.BitBtnRateClick(); break;
+        case Ku: w.BitBtnKuClick(); break;
+        case Ki: w.BitBtnKiClick(); break;
+        case Trend: w.BitBtnTrendClick(); break;
+        case Power: w.BitBtnPowerClick(); break;
+        case Clean: w.BitBtnCleanClick(); break;
+        case Clock: w.BitBtnClockClick(); break;
+        case Start: w.BitBtnStartClick(); break;
+        }
+    }
 
     QStringList enabledButtons()
     {
