@@ -1,5 +1,7 @@
+#include "bus/vacomm.h"
 #include "monitor/busrecorder.h"
 #include "monitor/monitorfile.h"
+#include "support/fakelink.h"
 #include "wire.h"
 
 #include <QtTest>
@@ -152,6 +154,31 @@ private slots:
         QCOMPARE(rows[1].answers, quint64(1));
         QCOMPARE(rows[1].lost, quint64(1));
         QCOMPARE(rows[2].lost, quint64(1));
+    }
+
+    // The tap hears what the port handed to the link and what came back, and
+    // nothing of a write the link refused.
+    void tapListensToThePort()
+    {
+        FakeLinkFactory links;
+        TVaComm port;
+        port.setLinkFactory(links.factory());
+        port.Open();
+        BusRecorder recorder;
+        BusTap tap(port, recorder);
+        const auto write = [&port](const QByteArray &frame) {
+            return port.WriteBuf(reinterpret_cast<const std::uint8_t *>(frame.constData()), int(frame.size()));
+        };
+        QCOMPARE(write(KrvProbe), int(KrvProbe.size()));
+        links.last()->receive(KrvAnswer);
+        links.last()->refuseWrites = true;
+        QCOMPARE(write(KrvProbe), 0);
+        port.Close();
+        const auto frames = recorder.takeFrames();
+        QCOMPARE(frames.size(), std::size_t(2));
+        QCOMPARE(frames[0].bytes, KrvProbe);
+        QCOMPARE(frames[1].bytes, KrvAnswer);
+        QCOMPARE(frames[1].answerTo, 1);
     }
 
     void answerErrorsAreCounted()
