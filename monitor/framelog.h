@@ -23,6 +23,7 @@ public:
     std::size_t capacity() const { return m_capacity; }
     std::size_t size() const { return m_frames.size(); }
     const BusFrame &at(std::size_t index) const { return m_frames[index]; }
+    BusFrame &at(std::size_t index) { return m_frames[index]; }
 
     // Frames of which the oldest must go to make room for `incoming` new ones.
     std::size_t overflowFor(std::size_t incoming) const;

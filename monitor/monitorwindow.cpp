@@ -234,7 +234,7 @@ void FrameTableModel::markUnanswered(const std::vector<quint64> &seqs)
         const long long at = m_log.indexOf(seq);
         if (at < 0)
             continue;
-        auto &frame = const_cast<BusFrame &>(m_log.at(static_cast<std::size_t>(at)));
+        BusFrame &frame = m_log.at(static_cast<std::size_t>(at));
         const bool listed = frame.problem != Problem::None;
         frame.problem = Problem::NoAnswer;
         if (listed)
