@@ -6,6 +6,7 @@
 #include "bus/ticktimer.h"
 #include "bus/vacomm.h"
 #include "info/schemes.h"
+#include "monitor/monitorwindow.h"
 #include "resources/images.h"
 #include "settings/formstorage.h"
 #include "settings/inifile.h"
@@ -97,6 +98,7 @@ TFOrvekConfigurator::TFOrvekConfigurator(QWidget *parent)
 TFOrvekConfigurator::~TFOrvekConfigurator()
 {
     qApp->removeEventFilter(this);
+    delete m_monitor; // it listens to the port, which goes with this window
     if (FOrvekConfigurator == this)
         FOrvekConfigurator = nullptr;
 }
@@ -191,6 +193,12 @@ void TFOrvekConfigurator::buildConnectionGroup(QGroupBox *group)
     BitBtn1->setToolTip(QStringLiteral("Схемы подключений устройств АСУ к ПК"));
     BitBtn1->setAutoDefault(false);
     row->addWidget(BitBtn1, 0, Qt::AlignVCenter);
+    BitBtnMonitor = new QPushButton(QStringLiteral("Монитор\nобмена"), group);
+    BitBtnMonitor->setObjectName(QStringLiteral("BitBtnMonitor"));
+    BitBtnMonitor->setFixedSize(76, 76);
+    BitBtnMonitor->setToolTip(QStringLiteral("Монитор обмена"));
+    BitBtnMonitor->setAutoDefault(false);
+    row->addWidget(BitBtnMonitor, 0, Qt::AlignVCenter);
 
     connect(RxSpinEdit2, &TRxSpinEdit::OnChange, this, [this] { RxSpinEdit2Change(); });
     connect(RxSpinEdit3, &TRxSpinEdit::OnChange, this, [this] { RxSpinEdit3Change(); });
@@ -198,6 +206,7 @@ void TFOrvekConfigurator::buildConnectionGroup(QGroupBox *group)
             [this] { RxSpinEdit1->setToolTip(resolvePort(RxSpinEdit1->IntValue())); });
     connect(BitBtn1, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtn1Click(); }); });
     connect(BitBtnPorts, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnPortsClick(); }); });
+    connect(BitBtnMonitor, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnMonitorClick(); }); });
 }
 
 void TFOrvekConfigurator::buildDeviceGroup(QGroupBox *group)
@@ -303,16 +312,25 @@ void TFOrvekConfigurator::closeEvent(QCloseEvent *event)
 
 void TFOrvekConfigurator::FormClose()
 {
+    if (m_monitor)
+        m_monitor->close();
     if (VaComm1->Active())
         VaComm1->Close();
 }
 
 bool TFOrvekConfigurator::eventFilter(QObject *watched, QEvent *event)
 {
-    // Ctrl+C stops the search even while an editor has the focus and would
-    // otherwise take the keystroke as "copy".
     if (event->type() == QEvent::ShortcutOverride) {
         auto *key = static_cast<QKeyEvent *>(event);
+        // Ctrl+M opens the bus monitor from every window, also from a device window
+        // in front, which blocks the main window and so its own shortcuts.
+        if (key->key() == Qt::Key_M && (key->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier) {
+            key->accept();
+            guarded(this, [this] { BitBtnMonitorClick(); });
+            return true;
+        }
+        // Ctrl+C stops the search even while an editor has the focus and would
+        // otherwise take the keystroke as "copy".
         auto *widget = qobject_cast<QWidget *>(watched);
         if (key->matches(QKeySequence::Copy) && widget && widget->window() == this && VaComm1->Active()) {
             guarded(this, [this] { Action1Execute(); });
@@ -343,4 +361,26 @@ void TFOrvekConfigurator::BitBtnPortsClick()
     ports.exec();
     FPorts = nullptr;
     RxSpinEdit1->setToolTip(resolvePort(RxSpinEdit1->IntValue()));
+}
+
+TFMonitor *TFOrvekConfigurator::monitor() const
+{
+    return m_monitor;
+}
+
+void TFOrvekConfigurator::BitBtnMonitorClick()
+{
+    if (!m_monitor) {
+        // No owner: a device window's modality blocks its owner, and the monitor
+        // must stay usable while one is open.
+        m_monitor = new TFMonitor(*VaComm1);
+        m_monitor->setAttribute(Qt::WA_DeleteOnClose);
+        m_monitor->setWindowIcon(windowIcon());
+        m_monitor->setProtocol([this] {
+            return m_search->DeviceKind == TagSET4TM ? monitor::Protocol::Set4tm : monitor::Protocol::Modbus;
+        });
+    }
+    m_monitor->show();
+    m_monitor->raise();
+    m_monitor->activateWindow();
 }

@@ -5,6 +5,7 @@
 #include "devices/devicehost.h"
 #include "devices/devicewindows.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <map>
@@ -17,6 +18,7 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 class QtTickTimer;
+class TFMonitor;
 class TFormStorage;
 class TPictureButton;
 class TRadioGroup;
@@ -53,6 +55,8 @@ public:
     void Action1Execute();
     void BitBtn1Click();
     void BitBtnPortsClick();
+    void BitBtnMonitorClick();
+    TFMonitor *monitor() const; // the open bus monitor, or nullptr
     void VaComm1Open();
     void VaComm1Close();
     void VaComm1RxBuf(const QByteArray &bytes);
@@ -81,6 +85,7 @@ private:
     std::map<DeviceWindowKind, WindowOpener> m_openers;
     bool m_restored = false;
     bool m_deviceWindowOpen = false;
+    QPointer<TFMonitor> m_monitor;
 
 public:
     TVaComm *VaComm1;
@@ -91,6 +96,7 @@ public:
     TRadioGroup *RadioGroup1, *RadioGroup2;
     QPushButton *BitBtn1;
     QPushButton *BitBtnPorts;
+    QPushButton *BitBtnMonitor;
     QWidget *DeviceGroup;
     TPictureButton *BitBtnKRV, *BitBtnZDLT, *BitBtn7051, *BitBtnCET, *BitBtnZyXEL_Remote, *BitBtnZyXEL_Local,
         *BitBtn2;

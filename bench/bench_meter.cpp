@@ -24,6 +24,8 @@
 #include <cstdio>
 #include <memory>
 
+using namespace bench;
+
 namespace {
 struct Run
 {

@@ -6,27 +6,27 @@
 #include "app/mainwindow.h"
 #include "bench/benchsupport.h"
 #include "bus/vacomm.h"
-#include "devices/krvmain.h"
 #include "resources/images.h"
+#include "settings/formstorage.h"
 #include "widgets/dialogs.h"
 #include "widgets/radiogroup.h"
 #include "widgets/rxspinedit.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTimer>
 
 #include <cstdio>
+
+using namespace bench;
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     initOrvekResources();
-    const QStringList args = app.arguments();
-    const int requests = args.size() > 2 ? args.at(2).toInt() : 1000;
-    BenchSimulator sim;
-    if (!sim.start(args, {"--device", "krv:30"}, "COM1"))
+    SimulatedBus bus(app.arguments());
+    if (!bus.start())
         return 1;
+    const int requests = bus.requests;
 
     SilentDialogs dialogs;
     setDialogs(&dialogs);
@@ -50,40 +50,11 @@ int main(int argc, char *argv[])
     std::printf("  configurator CPU %.3f s (%.2f%% of wall)\n", searchCpu, 100 * searchCpu / searchWall);
 
     // 2. A KRV-A test at a 50 ms interval.
-    QStringList journal;
-    double testWall = 0, testCpu = 0;
     main.RxSpinEdit3->setValue(30);
     main.RxSpinEdit2->setValue(30);
-    QTimer driver;
-    QElapsedTimer testClock;
-    QObject::connect(&driver, &QTimer::timeout, [&] {
-        if (!FKRV || !FKRV->isVisible())
-            return;
-        auto *start = FKRV->findChild<QWidget *>("BitBtnStart");
-        if (journal.isEmpty() && testClock.isValid() && start->isEnabled()) {
-            testWall = testClock.nsecsElapsed() / 1e9;
-            testCpu = cpuSeconds() - cpu0;
-            journal = FKRV->journalLines();
-            FKRV->close();
-        } else if (!testClock.isValid()) {
-            FKRV->findChild<TRxSpinEdit *>("RxSpinEditCount")->setValue(requests);
-            FKRV->findChild<TRxSpinEdit *>("RxSpinEditTimeOut")->setValue(50);
-            cpu0 = cpuSeconds();
-            testClock.start();
-            FKRV->BitBtnStartClick();
-        }
-    });
-    driver.start(100);
-    main.BitBtnKRVClick(TagKRV);
-    waitUntil([&] { return !journal.isEmpty() && !main.VaComm1->Active(); });
-
-    const double sent = lineValue(journal, "Отправлено посылок: ").toDouble();
+    const KrvTest test = runKrvTest(main, requests);
     std::printf("KRV-A test, %d requests at a 50 ms interval\n", requests);
-    std::printf("  wall time        %.3f s\n", testWall);
-    std::printf("  exchanges/s      %.2f (ideal one per two ticks = 10.00)\n", sent / testWall);
-    std::printf("  accepted         %s, with errors %s, lost %s\n", qPrintable(lineValue(journal, "Принято без ошибок: ")),
-                qPrintable(lineValue(journal, "Принято с ошибками: ")), qPrintable(lineValue(journal, "Утеряно посылок: ")));
-    std::printf("  configurator CPU %.3f s (%.2f%% of wall)\n", testCpu, 100 * testCpu / testWall);
+    printKrvTest(test);
 
     setDialogs(nullptr);
     return 0;

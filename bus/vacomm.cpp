@@ -194,9 +194,12 @@ int TVaComm::WriteBuf(const std::uint8_t *data, int count)
     if (m_link->bytesToWrite() + count > OutputBufferSize)
         fail(QString::fromLatin1(OutputFullText));
 
-    const qint64 queued = m_link->write(QByteArray(reinterpret_cast<const char *>(data), count));
-    if (queued == count)
+    const QByteArray bytes(reinterpret_cast<const char *>(data), count);
+    const qint64 queued = m_link->write(bytes);
+    if (queued == count) {
+        emit OnTxBuf(bytes);
         return count;
+    }
     // A refused transmission is only reported, as a line error would be; the link may
     // have gone away meanwhile, so it is not touched again here.
     emit OnError(SerialLink::TransmitFailed);

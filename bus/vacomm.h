@@ -84,6 +84,9 @@ signals:
     void OnClose();
     // Every received byte exactly once, in arrival order, in chunks of any size.
     void OnRxBuf(const QByteArray &bytes);
+    // The bytes of each WriteBuf the link accepted, right after it took them; for
+    // listeners such as the bus monitor, which must not change what goes out or when.
+    void OnTxBuf(const QByteArray &bytes);
     // SerialLink::LineErrorFlag bits. A lost device raises DeviceLost, then the port closes.
     void OnError(int flags);
     // The device went away under the open port (adapter unplugged); raised once the

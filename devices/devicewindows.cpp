@@ -15,6 +15,8 @@ DeviceWindowOpener modalOpener(Window *&global)
     return [&global](DeviceHost &host, QWidget *owner) {
         Window window(host, owner);
         global = &window;
+        // Blocks its owner only, so the bus monitor stays usable beside it.
+        window.setWindowModality(Qt::WindowModal);
         window.exec();
         global = nullptr;
     };

@@ -188,34 +188,34 @@ void Bus::completeFrame()
     m_rx.clear();
     m_rxEnds.clear();
     const qint64 heardUs = endUs + silenceUs();
-    log(endUs, Direction::Request, frame, meaningOf(frame, false));
+    log(endUs, Direction::Request, frame, requestMeaningOf(frame));
     const auto t = respond(frame, heardUs / 1000);
     if (t)
         schedule(*t, std::max(heardUs, nowUs()) + t->delayUs);
 }
 
-QString Bus::meaningOf(const QByteArray &frame, bool isAnswer) const
+const Device *Bus::speakerFor(std::uint8_t address) const
 {
-    if (!isAnswer && !modbus::crcValid(frame))
-        return QStringLiteral("bad CRC or too short, ignored");
-    const QByteArray body = frame.left(frame.size() - 2);
-    const std::uint8_t address = body.isEmpty() ? 0 : static_cast<std::uint8_t>(body.at(0));
-    Device *d = device(address);
-    if (!d && address == 0) {
-        // The meter answers address 0 with its own protocol; anything else there is a broadcast.
-        for (const auto &candidate : m_devices) {
-            if (dynamic_cast<ModbusDevice *>(candidate.get()))
-                continue;
-            const QString text = candidate->describe(body, isAnswer);
-            if (!text.isEmpty())
-                return text;
-        }
-        const QString generic = modbus::describe(body, isAnswer);
-        if (!generic.isEmpty())
-            return QStringLiteral("address 0: ") + generic;
+    if (const Device *d = device(address))
+        return d;
+    if (address != 0)
+        return nullptr;
+    // The meter answers address 0 in its own protocol; to anyone else it is a broadcast.
+    for (const auto &candidate : m_devices) {
+        if (candidate->protocol() == monitor::Protocol::Set4tm)
+            return candidate.get();
     }
-    const QString text = d ? d->describe(body, isAnswer) : modbus::describe(body, isAnswer);
-    return text.isEmpty() ? QStringLiteral("address %1").arg(address) : text;
+    return nullptr;
+}
+
+QString Bus::requestMeaningOf(const QByteArray &frame) const
+{
+    if (frame.size() < 4 || !modbus::crcValid(frame))
+        return monitor::frameMeaning(monitor::Protocol::Modbus, frame, false).text + QStringLiteral(" [ignored]");
+    const QByteArray body = frame.left(frame.size() - 2);
+    if (const Device *d = speakerFor(static_cast<std::uint8_t>(body.at(0))))
+        return d->describe(body, false);
+    return monitor::requestMeaning(monitor::Protocol::Modbus, body).text;
 }
 
 std::optional<Transmission> Bus::respond(const QByteArray &frame, qint64 nowMs)
@@ -226,6 +226,7 @@ std::optional<Transmission> Bus::respond(const QByteArray &frame, qint64 nowMs)
         return std::nullopt;
     }
     const QByteArray body = frame.left(frame.size() - 2);
+    const QByteArray &request = body;
     const auto address = static_cast<std::uint8_t>(body.at(0));
 
     std::vector<Transmission> answers;
@@ -274,7 +275,7 @@ std::optional<Transmission> Bus::respond(const QByteArray &frame, qint64 nowMs)
         if (refuse)
             body = modbus::exceptionAnswer(static_cast<std::uint8_t>(body.at(0)), static_cast<std::uint8_t>(frame.at(1)),
                                            d->faults.exceptionCode);
-        const QString meaning = d->describe(body, true);
+        const QString meaning = d->describe(body, true, request);
         if (drop) {
             ++m_counters.dropped;
             log(nowUs(), Direction::Note, modbus::withCrc(body), QStringLiteral("dropped, not sent: ") + meaning);

@@ -133,7 +133,9 @@ private:
     void armTxTimer();
     void log(qint64 busUs, Direction direction, const QByteArray &bytes, const QString &meaning);
     double draw();
-    QString meaningOf(const QByteArray &frame, bool isAnswer) const;
+    // The device that speaks for an address: the one there, or the meter for 0.
+    const Device *speakerFor(std::uint8_t address) const;
+    QString requestMeaningOf(const QByteArray &frame) const;
 
     std::vector<std::unique_ptr<Device>> m_devices;
     std::uint32_t m_seed = 1;

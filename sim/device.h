@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monitor/framemeaning.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -57,12 +59,24 @@ public:
     // `nowMs` is the bus clock, for values that move and channels that time out.
     virtual std::optional<QByteArray> handle(const QByteArray &request, qint64 nowMs) = 0;
 
-    // A one-line meaning of a request or answer for the bus monitor; empty when unknown.
-    virtual QString describe(const QByteArray &frame, bool isAnswer) const
+    // Name in the bus monitor ("KRV-A") and the language its frames speak.
+    virtual QString title() const = 0;
+    virtual monitor::Protocol protocol() const { return monitor::Protocol::Modbus; }
+
+    // The bus monitor's line for a frame of this device: its title and the
+    // frame's meaning, empty when there is nothing to decode. The frame may carry
+    // its CRC or not (an intact trailing CRC is recognised); for an answer,
+    // `request` is the request it answers, likewise.
+    QString describe(const QByteArray &frame, bool isAnswer, const QByteArray &request = {}) const
     {
-        Q_UNUSED(frame);
-        Q_UNUSED(isAnswer);
-        return {};
+        const monitor::Meaning meaning = isAnswer
+            ? monitor::answerMeaning(protocol(), withoutCrc(frame), withoutCrc(request))
+            : monitor::requestMeaning(protocol(), withoutCrc(frame));
+        return meaning.text.isEmpty() ? QString() : title() + QStringLiteral(": ") + meaning.text;
+    }
+    static QByteArray withoutCrc(const QByteArray &frame)
+    {
+        return frame.size() >= 4 && monitor::crcIntact(frame) ? frame.left(frame.size() - 2) : frame;
     }
 
     // Settings that the real device applies only after switching power off and on

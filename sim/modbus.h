@@ -35,8 +35,4 @@ QByteArray bitsAnswer(std::uint8_t address, std::uint8_t function, const QVector
 // "01 04 00 00 00 03 B0 0B"
 QString spacedHex(const QByteArray &bytes);
 
-// A one-line meaning of a standard Modbus request or answer (CRC included or not
-// does not matter); empty for functions it does not know.
-QString describe(const QByteArray &frame, bool isAnswer);
-
 } // namespace sim::modbus

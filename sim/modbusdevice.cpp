@@ -139,21 +139,6 @@ bool ModbusDevice::setDeviceOption(const QString &, const QString &)
     return false;
 }
 
-QString ModbusDevice::describeCustom(const QByteArray &, bool) const
-{
-    return {};
-}
-
-QString ModbusDevice::describe(const QByteArray &frame, bool isAnswer) const
-{
-    QString text = modbus::describe(frame, isAnswer);
-    if (text.isEmpty())
-        text = describeCustom(frame, isAnswer);
-    if (text.isEmpty())
-        text = QStringLiteral("function %1").arg(frame.size() > 1 ? static_cast<std::uint8_t>(frame.at(1)) : 0);
-    return title() + QStringLiteral(": ") + text;
-}
-
 bool ModbusDevice::setOption(const QString &key, const QString &value)
 {
     quint64 v = 0;

@@ -15,12 +15,8 @@ public:
     using Device::Device;
 
     std::optional<QByteArray> handle(const QByteArray &request, qint64 nowMs) override;
-    QString describe(const QByteArray &frame, bool isAnswer) const override;
     // "live" and "exceptions" (0/1), then the device's own keys.
     bool setOption(const QString &key, const QString &value) override;
-
-    // Name shown in the bus monitor, e.g. "KRV-A".
-    virtual QString title() const = 0;
 
 protected:
     // Each returns 0 or a Modbus exception code. `function` is 1..4 for reads
@@ -33,8 +29,6 @@ protected:
     virtual std::uint8_t custom(const QByteArray &request, qint64 nowMs, QByteArray &answer);
     // Device-specific keys of setOption.
     virtual bool setDeviceOption(const QString &key, const QString &value);
-    // Meaning of a custom function frame for the monitor.
-    virtual QString describeCustom(const QByteArray &frame, bool isAnswer) const;
 
     // True when [start, start + count) lies within [first, last].
     static bool within(std::uint16_t start, std::uint16_t count, std::uint16_t first, std::uint16_t last);

@@ -102,33 +102,6 @@ std::uint8_t M7051Device::custom(const QByteArray &request, qint64, QByteArray &
     }
 }
 
-QString M7051Device::describeCustom(const QByteArray &frame, bool isAnswer) const
-{
-    if (frame.size() < 3 || static_cast<std::uint8_t>(frame.at(1)) != Function)
-        return {};
-    const auto sub = static_cast<std::uint8_t>(frame.at(2));
-    switch (sub) {
-    case 0x20:
-        if (isAnswer && frame.size() >= 6)
-            return QStringLiteral("version %1.%2.%3")
-                .arg(static_cast<std::uint8_t>(frame.at(3)))
-                .arg(static_cast<std::uint8_t>(frame.at(4)))
-                .arg(static_cast<std::uint8_t>(frame.at(5)));
-        return QStringLiteral("read version (function 70/0x20)");
-    case 0x04:
-        return QStringLiteral("%1 address := %2 (function 70/0x04)")
-            .arg(isAnswer ? QStringLiteral("confirm") : QStringLiteral("set"))
-            .arg(frame.size() > 3 ? static_cast<std::uint8_t>(frame.at(3)) : 0);
-    case 0x06:
-        return QStringLiteral("%1 baud code %2 = %3 (function 70/0x06)")
-            .arg(isAnswer ? QStringLiteral("confirm") : QStringLiteral("set"))
-            .arg(frame.size() > 4 ? static_cast<std::uint8_t>(frame.at(4)) : 0)
-            .arg(rateOfCode(frame.size() > 4 ? static_cast<std::uint8_t>(frame.at(4)) : 0));
-    default:
-        return QStringLiteral("function 70 sub-code 0x%1").arg(sub, 2, 16, QLatin1Char('0'));
-    }
-}
-
 bool M7051Device::setDeviceOption(const QString &key, const QString &value)
 {
     quint64 v = 0;

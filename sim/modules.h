@@ -36,7 +36,6 @@ protected:
                       QVector<std::uint16_t> &values) override;
     std::uint8_t custom(const QByteArray &request, qint64 nowMs, QByteArray &answer) override;
     bool setDeviceOption(const QString &key, const QString &value) override;
-    QString describeCustom(const QByteArray &frame, bool isAnswer) const override;
 };
 
 // B-7720Q module: discrete inputs 0..7 and coils (outputs) 0..7.

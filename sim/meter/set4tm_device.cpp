@@ -2,7 +2,6 @@
 
 #include "meter/set4tmanswers.h"
 #include "sim/live.h"
-#include "sim/meter/set4tm_describe.h"
 
 #include <algorithm>
 #include <cmath>
@@ -68,11 +67,6 @@ void Set4tmDevice::setClock(const QDateTime &meterTime, qint64 nowMs)
     m_clockSet = true;
     m_lastUpdateMs = nowMs;
     profile.restart(m_clockBase);
-}
-
-QString Set4tmDevice::describe(const QByteArray &frame, bool isAnswer) const
-{
-    return describeSet4tmFrame(frame, isAnswer);
 }
 
 void Set4tmDevice::powerCycle()

@@ -31,7 +31,8 @@ public:
 
     const char *kind() const override { return "set4tm"; }
     std::optional<QByteArray> handle(const QByteArray &request, qint64 nowMs) override;
-    QString describe(const QByteArray &frame, bool isAnswer) const override;
+    QString title() const override { return QStringLiteral("СЭТ-4ТМ"); }
+    monitor::Protocol protocol() const override { return monitor::Protocol::Set4tm; }
     // Applies a written baud rate; the channel is closed and automatic closing allowed again.
     void powerCycle() override;
     int baudRate() const override { return activeBaud; }

@@ -405,7 +405,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(log.count(), 2, 5000);
         QCOMPARE(log.at(0).at(1).value<Direction>(), Direction::Request);
         QCOMPARE(log.at(0).at(2).toByteArray(), KrvProbe);
-        QCOMPARE(log.at(0).at(3).toString(), QString("KRV-A: read input registers 0x0000 x3"));
+        QCOMPARE(log.at(0).at(3).toString(), QString("KRV-A: чтение входных регистров 0x0000..0x0002 (3)"));
         QCOMPARE(log.at(1).at(1).value<Direction>(), Direction::Note);
         QVERIFY(log.at(1).at(3).toString().startsWith("dropped"));
 
@@ -417,7 +417,7 @@ private slots:
 
         link.write(QByteArray::fromHex("0104000000030000"));
         QTRY_COMPARE_WITH_TIMEOUT(log.count(), 5, 5000);
-        QVERIFY(log.at(4).at(3).toString().contains("bad CRC"));
+        QVERIFY(log.at(4).at(3).toString().startsWith("ошибка CRC"));
     }
 };
 

@@ -277,10 +277,10 @@ private slots:
     void describeNamesTheDevice()
     {
         auto krv = frozen("krv");
-        QCOMPARE(krv->describe(hex("010400000003"), false), QString("KRV-A: read input registers 0x0000 x3"));
-        QCOMPARE(krv->describe(hex("018402"), true), QString("KRV-A: exception 2 (illegal data address) to function 4"));
+        QCOMPARE(krv->describe(hex("010400000003"), false), QString("KRV-A: чтение входных регистров 0x0000..0x0002 (3)"));
+        QCOMPARE(krv->describe(hex("018402"), true), QString("KRV-A: исключение 02 (недопустимый адрес данных) на функцию 4"));
         auto m = frozen("m7051");
-        QCOMPARE(m->describe(hex("014620020511"), true), QString("M-7051D: version 2.5.17"));
+        QCOMPARE(m->describe(hex("014620020511"), true), QString("M-7051D: функция 70: версия 2.5.17"));
         QVERIFY(m->describe(hex("0146060007000000010000"), false).contains("19200"));
     }
 

@@ -253,7 +253,7 @@ private slots:
         QVERIFY(mbpoll(link, {"-a", "4", "-t", "4", "-r", "3", "-c", "1"}).isEmpty());
 
         const QByteArray log = sim.log();
-        QVERIFY(log.contains("-> 01 04 00 00 00 03 B0 0B  KRV-A: read input registers 0x0000 x3"));
+        QVERIFY(log.contains("-> 01 04 00 00 00 03 B0 0B  KRV-A: чтение входных регистров 0x0000..0x0002 (3)"));
         QVERIFY(log.contains("<- 04 83 02"));
         QVERIFY(sim.stop());
         QVERIFY(!QFileInfo::exists(link));

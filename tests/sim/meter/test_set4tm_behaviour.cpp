@@ -281,10 +281,10 @@ private slots:
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<bool>("isAnswer");
         QTest::addColumn<QString>("text");
-        QTest::newRow("open channel") << openChannel(1) << false << QStringLiteral("СЭТ-4ТМ: открыть канал");
+        QTest::newRow("open channel") << openChannel(1) << false << QStringLiteral("СЭТ-4ТМ: открытие канала");
         QTest::newRow("body only") << QByteArray::fromHex("0000") << false << QStringLiteral("СЭТ-4ТМ: тест канала");
         QTest::newRow("voltage read") << wireHex("01081112") << false << QStringLiteral("СЭТ-4ТМ: чтение Ub");
-        QTest::newRow("address write") << wireHex("01030507") << false << QStringLiteral("СЭТ-4ТМ: записать сетевой адрес 7");
+        QTest::newRow("address write") << wireHex("01030507") << false << QStringLiteral("СЭТ-4ТМ: запись сетевого адреса := 7");
         QTest::newRow("wrong password") << wireHex("0103") << true << QStringLiteral("СЭТ-4ТМ: статус 03 (неверный пароль)");
         QTest::newRow("energy answer") << wire(QByteArray(17, '\x01')) << true << QStringLiteral("СЭТ-4ТМ: ответ: энергия");
         QTest::newRow("one byte") << QByteArray::fromHex("01") << false << QString();

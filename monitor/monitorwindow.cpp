@@ -1,0 +1,529 @@
+#include "monitor/monitorwindow.h"
+
+#include "bus/vacomm.h"
+#include "monitor/monitorfile.h"
+#include "widgets/dialogs.h"
+
+#include <QCheckBox>
+#include <QDateTime>
+#include <QDir>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QHash>
+#include <QPainter>
+#include <QStaticText>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+TFMonitor *FMonitor = nullptr;
+
+namespace monitor {
+
+namespace {
+// Rows come in batches at this pace: often enough to watch, rarely enough that a
+// fast test costs the view little.
+constexpr int BatchMs = 200;
+
+QColor problemColour(Problem problem)
+{
+    switch (problem) {
+    case Problem::Crc: return QColor(255, 200, 200);
+    case Problem::Refused: return QColor(255, 224, 160);
+    case Problem::NoAnswer: return QColor(222, 210, 255);
+    case Problem::None: break;
+    }
+    return {};
+}
+
+// Paints a cell with its background and one line of elided text, without the
+// style's full item machinery. A table that follows a fast test repaints all its
+// visible rows at every batch, and that must cost the bus's timers next to
+// nothing: a frame never changes, so the laid-out text of a cell is kept (by
+// frame and column) and only the rows that scroll in are laid out anew.
+class PlainCellDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const bool selected = option.state & QStyle::State_Selected;
+        if (selected) {
+            painter->fillRect(option.rect, option.palette.highlight());
+        } else {
+            const QVariant background = index.data(Qt::BackgroundRole);
+            if (background.isValid())
+                painter->fillRect(option.rect, background.value<QColor>());
+        }
+        const QVariant fontRole = index.data(Qt::FontRole);
+        const QFont font = fontRole.isValid() ? fontRole.value<QFont>() : option.font;
+        const QRect area = option.rect.adjusted(3, 0, -3, 0);
+        const QVariant align = index.data(Qt::TextAlignmentRole);
+        const int horizontal = (align.isValid() ? align.toInt() : int(Qt::AlignLeft)) & Qt::AlignHorizontal_Mask;
+        const QStaticText &text = layout(index, font, area.width());
+        if (text.text().isEmpty())
+            return;
+        const QSizeF size = text.size();
+        const qreal x = horizontal & Qt::AlignRight ? area.right() + 1 - size.width() : area.left();
+        painter->save();
+        painter->setFont(font);
+        painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->setClipRect(option.rect);
+        painter->drawStaticText(QPointF(x, area.top() + (area.height() - size.height()) / 2), text);
+        painter->restore();
+    }
+
+private:
+    struct Cached
+    {
+        QStaticText text;
+        int width = -1;
+        int problem = -1;
+    };
+
+    const QStaticText &layout(const QModelIndex &index, const QFont &font, int width) const
+    {
+        const QVariant seq = index.data(FrameTableModel::SeqRole);
+        const int problem = index.data(FrameTableModel::ProblemRole).toInt();
+        if (!seq.isValid()) { // not a frame: laid out each time
+            m_scratch = prepared(index, font, width);
+            return m_scratch;
+        }
+        const quint64 key = seq.toULongLong() * ColumnCount + quint64(index.column());
+        auto it = m_cache.find(key);
+        if (it == m_cache.end() || it->width != width || it->problem != problem) {
+            if (m_cache.size() > 4000) // some screens of rows
+                m_cache.clear();
+            it = m_cache.insert(key, {prepared(index, font, width), width, problem});
+        }
+        return it->text;
+    }
+
+    static QStaticText prepared(const QModelIndex &index, const QFont &font, int width)
+    {
+        const QString text = index.data(Qt::DisplayRole).toString();
+        QStaticText laid(QFontMetrics(font).elidedText(text, Qt::ElideRight, width));
+        laid.setTextFormat(Qt::PlainText);
+        laid.setPerformanceHint(QStaticText::AggressiveCaching);
+        laid.prepare(QTransform(), font);
+        return laid;
+    }
+
+    mutable QHash<quint64, Cached> m_cache;
+    mutable QStaticText m_scratch;
+};
+
+} // namespace
+
+FrameTableModel::FrameTableModel(std::size_t capacity, QObject *parent)
+    : QAbstractTableModel(parent), m_log(capacity), m_fixedFont(QFontDatabase::systemFont(QFontDatabase::FixedFont))
+{
+}
+
+int FrameTableModel::rowCount(const QModelIndex &parent) const
+{
+    if (parent.isValid())
+        return 0;
+    return static_cast<int>(m_errorsOnly ? m_errors.size() : m_log.size());
+}
+
+int FrameTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+const BusFrame &FrameTableModel::frameAt(int row) const
+{
+    if (!m_errorsOnly)
+        return m_log.at(static_cast<std::size_t>(row));
+    return m_log.at(static_cast<std::size_t>(m_log.indexOf(m_errors[static_cast<std::size_t>(row)])));
+}
+
+QVariant FrameTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const BusFrame &frame = frameAt(index.row());
+    switch (role) {
+    case Qt::DisplayRole: return columnText(frame, index.column(), QLocale());
+    case Qt::ToolTipRole:
+        if (index.column() == ColumnBytes || index.column() == ColumnMeaning)
+            return columnText(frame, index.column(), QLocale());
+        return {};
+    case Qt::BackgroundRole:
+        if (frame.problem != Problem::None)
+            return problemColour(frame.problem);
+        return {};
+    case Qt::TextAlignmentRole:
+        if (index.column() == ColumnAddress || index.column() == ColumnSince || index.column() == ColumnResponse)
+            return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        return {};
+    case Qt::FontRole:
+        if (index.column() == ColumnBytes)
+            return m_fixedFont;
+        return {};
+    case ProblemRole: return int(frame.problem);
+    case SeqRole: return frame.seq;
+    default: return {};
+    }
+}
+
+QVariant FrameTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    return columnTitles().value(section);
+}
+
+void FrameTableModel::setErrorsOnly(bool on)
+{
+    if (on == m_errorsOnly)
+        return;
+    beginResetModel();
+    m_errorsOnly = on;
+    endResetModel();
+}
+
+void FrameTableModel::append(std::vector<BusFrame> frames)
+{
+    if (frames.empty())
+        return;
+    // More than the log holds: only the newest count.
+    if (frames.size() > m_log.capacity())
+        frames.erase(frames.begin(), frames.end() - static_cast<long>(m_log.capacity()));
+    const std::size_t overflow = m_log.overflowFor(frames.size());
+    if (overflow > 0) {
+        const quint64 keptFrom = m_log.at(overflow - 1).seq + 1;
+        std::size_t errors = 0;
+        while (errors < m_errors.size() && m_errors[errors] < keptFrom)
+            ++errors;
+        const std::size_t rows = m_errorsOnly ? errors : overflow;
+        if (rows > 0)
+            beginRemoveRows({}, 0, static_cast<int>(rows) - 1);
+        m_log.dropOldest(overflow);
+        m_errors.erase(m_errors.begin(), m_errors.begin() + static_cast<long>(errors));
+        if (rows > 0)
+            endRemoveRows();
+    }
+    std::size_t newErrors = 0;
+    for (const BusFrame &frame : frames)
+        newErrors += frame.problem != Problem::None;
+    const int rows = static_cast<int>(m_errorsOnly ? newErrors : frames.size());
+    const int first = rowCount();
+    if (rows > 0)
+        beginInsertRows({}, first, first + rows - 1);
+    for (BusFrame &frame : frames) {
+        if (frame.problem != Problem::None)
+            m_errors.push_back(frame.seq);
+        m_log.append(std::move(frame));
+    }
+    if (rows > 0)
+        endInsertRows();
+}
+
+void FrameTableModel::markUnanswered(const std::vector<quint64> &seqs)
+{
+    for (quint64 seq : seqs) {
+        const long long at = m_log.indexOf(seq);
+        if (at < 0)
+            continue;
+        BusFrame &frame = m_log.at(static_cast<std::size_t>(at));
+        const bool listed = frame.problem != Problem::None;
+        frame.problem = Problem::NoAnswer;
+        if (listed)
+            continue;
+        // Mostly the newest frames: the place is found from the end.
+        auto place = m_errors.end();
+        while (place != m_errors.begin() && *(place - 1) > seq)
+            --place;
+        const int errorRow = static_cast<int>(place - m_errors.begin());
+        if (m_errorsOnly)
+            beginInsertRows({}, errorRow, errorRow);
+        m_errors.insert(place, seq);
+        if (m_errorsOnly)
+            endInsertRows();
+        else
+            emit dataChanged(index(int(at), 0), index(int(at), ColumnCount - 1));
+    }
+}
+
+void FrameTableModel::clear()
+{
+    beginResetModel();
+    m_log.clear();
+    m_errors.clear();
+    endResetModel();
+}
+
+int StatisticsTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int StatisticsTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(statisticsTitles().size());
+}
+
+QVariant StatisticsTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const AddressStatistics &row = m_rows[static_cast<std::size_t>(index.row())];
+    if (role == Qt::DisplayRole)
+        return statisticsCells(row, QLocale()).value(index.column());
+    if (role == Qt::TextAlignmentRole)
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    if (role == Qt::BackgroundRole) {
+        if (index.column() == 3 && row.crcErrors > 0)
+            return problemColour(Problem::Crc);
+        if (index.column() == 4 && row.exceptions > 0)
+            return problemColour(Problem::Refused);
+        if (index.column() == 5 && row.lost > 0)
+            return problemColour(Problem::NoAnswer);
+    }
+    return {};
+}
+
+QVariant StatisticsTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    return statisticsTitles().value(section);
+}
+
+void StatisticsTableModel::setRows(std::vector<AddressStatistics> rows)
+{
+    if (rows.size() != m_rows.size()) {
+        beginResetModel();
+        m_rows = std::move(rows);
+        endResetModel();
+        return;
+    }
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const QStringList before = statisticsCells(m_rows[i], QLocale::c());
+        m_rows[i] = rows[i];
+        if (statisticsCells(m_rows[i], QLocale::c()) != before)
+            emit dataChanged(index(int(i), 0), index(int(i), columnCount() - 1));
+    }
+}
+
+} // namespace monitor
+
+using namespace monitor;
+
+namespace {
+QTableView *makeGrid(const char *name, QWidget *parent)
+{
+    auto *grid = new QTableView(parent);
+    grid->setObjectName(QString::fromLatin1(name));
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setWordWrap(false);
+    grid->verticalHeader()->hide();
+    // Fixed row heights: the view never measures 100 000 rows.
+    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 4);
+    grid->horizontalHeader()->setStretchLastSection(true);
+    grid->horizontalHeader()->setHighlightSections(false);
+    grid->setItemDelegate(new monitor::PlainCellDelegate(grid));
+    return grid;
+}
+
+QPushButton *makeButton(const char *name, const QString &caption, QWidget *parent)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    return button;
+}
+} // namespace
+
+TFMonitor::TFMonitor(TVaComm &port, std::size_t capacity, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_recorder(capacity)
+{
+    FMonitor = this;
+    setObjectName(QStringLiteral("FMonitor"));
+    setWindowTitle(QStringLiteral("Монитор обмена"));
+    resize(1060, 640);
+
+    auto *layout = new QVBoxLayout(this);
+    auto *bar = new QHBoxLayout;
+    BitBtnPause = makeButton("BitBtnPause", QStringLiteral("Пауза"), this);
+    BitBtnPause->setCheckable(true);
+    BitBtnPause->setToolTip(QStringLiteral("Остановить показ; кадры записываются и дальше"));
+    BitBtnClear = makeButton("BitBtnClear", QStringLiteral("Очистить"), this);
+    BitBtnClear->setToolTip(QStringLiteral("Удалить кадры и сбросить статистику"));
+    CheckBoxErrors = new QCheckBox(QStringLiteral("только ошибки"), this);
+    CheckBoxErrors->setObjectName(QStringLiteral("CheckBoxErrors"));
+    StaticTextCount = new QLabel(this);
+    StaticTextCount->setObjectName(QStringLiteral("StaticTextCount"));
+    BitBtnSaveCsv = makeButton("BitBtnSaveCsv", QStringLiteral("Сохранить CSV..."), this);
+    BitBtnSaveText = makeButton("BitBtnSaveText", QStringLiteral("Сохранить текст..."), this);
+    bar->addWidget(BitBtnPause);
+    bar->addWidget(BitBtnClear);
+    bar->addSpacing(12);
+    bar->addWidget(CheckBoxErrors);
+    bar->addSpacing(12);
+    bar->addWidget(StaticTextCount);
+    bar->addStretch(1);
+    bar->addWidget(BitBtnSaveCsv);
+    bar->addWidget(BitBtnSaveText);
+    layout->addLayout(bar);
+
+    m_frames = new FrameTableModel(capacity, this);
+    GridFrames = makeGrid("GridFrames", this);
+    GridFrames->setModel(m_frames);
+    const int digit = GridFrames->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    const int widths[ColumnCount] = {13 * digit, 5 * digit, 6 * digit, 30 * digit, 7 * digit, 36 * digit, 8 * digit};
+    for (int column = 0; column < ColumnCount - 1; ++column)
+        GridFrames->setColumnWidth(column, widths[column] + 12);
+
+    m_statistics = new StatisticsTableModel(this);
+    GridStatistics = makeGrid("GridStatistics", this);
+    GridStatistics->setModel(m_statistics);
+    for (int column = 0; column < m_statistics->columnCount(); ++column)
+        GridStatistics->setColumnWidth(column, 105);
+
+    auto *statisticsBox = new QWidget(this);
+    auto *statisticsLayout = new QVBoxLayout(statisticsBox);
+    statisticsLayout->setContentsMargins(0, 0, 0, 0);
+    statisticsLayout->addWidget(new QLabel(QStringLiteral("Статистика по адресам (время ответа: от конца запроса "
+                                                          "до первого байта ответа):"),
+                                           statisticsBox));
+    statisticsLayout->addWidget(GridStatistics);
+    auto *splitter = new QSplitter(Qt::Vertical, this);
+    splitter->addWidget(GridFrames);
+    splitter->addWidget(statisticsBox);
+    splitter->setStretchFactor(0, 4);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({height() * 3 / 4, height() / 4});
+    splitter->setChildrenCollapsible(false);
+    layout->addWidget(splitter, 1);
+
+    m_tap = std::make_unique<BusTap>(port, m_recorder);
+
+    TimerBatch = new QTimer(this);
+    TimerBatch->setObjectName(QStringLiteral("TimerBatch"));
+    TimerBatch->setInterval(BatchMs);
+    connect(TimerBatch, &QTimer::timeout, this, [this] { guarded(this, [this] { TimerBatchTimer(); }); });
+    TimerBatch->start();
+
+    connect(BitBtnPause, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnPauseClick(); }); });
+    connect(BitBtnClear, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnClearClick(); }); });
+    connect(CheckBoxErrors, &QCheckBox::clicked, this, [this] { guarded(this, [this] { CheckBoxErrorsClick(); }); });
+    connect(BitBtnSaveCsv, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnSaveCsvClick(); }); });
+    connect(BitBtnSaveText, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnSaveTextClick(); }); });
+    updateCount();
+}
+
+TFMonitor::~TFMonitor()
+{
+    if (FMonitor == this)
+        FMonitor = nullptr;
+}
+
+void TFMonitor::setProtocol(std::function<Protocol()> protocol)
+{
+    m_tap->protocol = std::move(protocol);
+}
+
+bool TFMonitor::isPaused() const
+{
+    return BitBtnPause->isChecked();
+}
+
+void TFMonitor::TimerBatchTimer()
+{
+    m_recorder.idle(m_tap->nowUs());
+    if (isPaused())
+        return;
+    std::vector<BusFrame> frames = m_recorder.takeFrames();
+    const std::vector<quint64> unanswered = m_recorder.takeUnanswered();
+    QScrollBar *scroll = GridFrames->verticalScrollBar();
+    const bool following = scroll->value() >= scroll->maximum();
+    const bool changed = !frames.empty() || !unanswered.empty();
+    m_frames->append(std::move(frames));
+    m_frames->markUnanswered(unanswered);
+    m_statistics->setRows(m_recorder.statistics().rows());
+    if (changed) {
+        updateCount();
+        if (following)
+            GridFrames->scrollToBottom();
+    }
+}
+
+void TFMonitor::BitBtnPauseClick()
+{
+    BitBtnPause->setText(isPaused() ? QStringLiteral("Продолжить") : QStringLiteral("Пауза"));
+    if (!isPaused())
+        TimerBatchTimer();
+    updateCount();
+}
+
+void TFMonitor::BitBtnClearClick()
+{
+    m_recorder.clear();
+    m_frames->clear();
+    m_statistics->setRows({});
+    updateCount();
+}
+
+void TFMonitor::CheckBoxErrorsClick()
+{
+    m_frames->setErrorsOnly(CheckBoxErrors->isChecked());
+    GridFrames->scrollToBottom();
+    updateCount();
+}
+
+void TFMonitor::BitBtnSaveCsvClick()
+{
+    save(QStringLiteral("csv"), QStringLiteral("таблица CSV (*.csv)"));
+}
+
+void TFMonitor::BitBtnSaveTextClick()
+{
+    save(QStringLiteral("txt"), QStringLiteral("текст (*.txt)"));
+}
+
+std::vector<const BusFrame *> TFMonitor::shownFrames() const
+{
+    std::vector<const BusFrame *> frames;
+    frames.reserve(static_cast<std::size_t>(m_frames->rowCount()));
+    for (int row = 0; row < m_frames->rowCount(); ++row)
+        frames.push_back(&m_frames->frameAt(row));
+    return frames;
+}
+
+void TFMonitor::save(const QString &suffix, const QString &filter)
+{
+    const QString proposed = QDir::current().filePath(proposedFileName(QDateTime::currentDateTime(), suffix));
+    const QString path
+        = dialogs().saveFileName(this, QStringLiteral("Сохранение журнала обмена..."), filter, proposed, suffix);
+    if (path.isEmpty())
+        return;
+    const std::vector<const BusFrame *> frames = shownFrames();
+    const QByteArray bytes = suffix == QLatin1String("csv") ? csvBytes(frames)
+                                                            : textBytes(frames, m_statistics->rows());
+    QString reason;
+    if (!writeWhole(path, bytes, &reason))
+        showError(this, QStringLiteral("Не удалось записать журнал обмена в файл ") + path + QStringLiteral(":\r") + reason);
+}
+
+void TFMonitor::updateCount()
+{
+    QString text = QStringLiteral("Кадров: %1").arg(m_frames->rowCount());
+    if (m_frames->rowCount() != m_frames->frameCount())
+        text += QStringLiteral(" из %1").arg(m_frames->frameCount());
+    if (isPaused())
+        text += QStringLiteral(" (пауза)");
+    if (StaticTextCount->text() != text)
+        StaticTextCount->setText(text);
+}
