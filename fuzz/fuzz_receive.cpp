@@ -11,7 +11,7 @@
 // 4096 bytes; accepted + errors never exceed sent; one request per sending tick
 // and none past count + 1; the journal stays bounded; a lost port ends the test
 // at the next tick; the search never leaves its range and finds only an intact
-// answer its kind accepts.
+// answer, no longer than a Modbus frame, that its kind accepts.
 #include "fuzzsupport.h"
 
 #include "app/devicesearch.h"
@@ -220,7 +220,7 @@ void runSearch(Input &in, std::uint8_t setup)
             if (!wasRunning)
                 break;
             if (outcome == DeviceSearch::Outcome::Found) {
-                FUZZ_CHECK(rig.frames->RxCount > 3 && fuzz::crcIntact(rig.frames->RxFrame, std::size_t(rig.frames->RxCount)));
+                FUZZ_CHECK(rig.frames->RxCount > 3 && rig.frames->RxCount <= 256 && fuzz::crcIntact(rig.frames->RxFrame, std::size_t(rig.frames->RxCount)));
                 FUZZ_CHECK(search.foundWindow() == AcceptedWindow(tag, rig.frames->RxFrame, rig.frames->RxCount));
                 FUZZ_CHECK(search.foundWindow() != DeviceWindowKind::None && !search.isRunning());
             }
