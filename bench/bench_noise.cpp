@@ -11,6 +11,7 @@
 #include "bus/vacomm.h"
 #include "devices/krvmain.h"
 #include "sim/relays.h"
+#include "reliability/noise.h"
 #include "support/simrig.h"
 #include "widgets/dialogs.h"
 #include "widgets/rxspinedit.h"
@@ -23,7 +24,6 @@
 #include <cstdio>
 #include <functional>
 #include <optional>
-#include <random>
 
 namespace {
 
@@ -41,15 +41,6 @@ public:
         return {};
     }
 };
-
-QByteArray noise(qint64 bytes, std::uint32_t seed)
-{
-    std::mt19937 rng(seed);
-    QByteArray out(bytes, '\0');
-    for (char &c : out)
-        c = static_cast<char>(rng() & 0xFF);
-    return out;
-}
 
 // Lateness of a 10 ms timer while the flood passes through `port`.
 struct LoopWatch
@@ -130,7 +121,7 @@ int main(int argc, char **argv)
         main.BitBtnKRVClick(TagZDLT);
         bus.setLine({rate, paNone});
         LoopWatch watch(*main.VaComm1, bytes);
-        bus.inject(noise(bytes, 1));
+        bus.inject(noiseBytes(bytes, 1));
         runUntil([&] { return watch.done() || !main.VaComm1->Active(); });
         watch.print("search");
         std::printf("search: %d answers judged, largest %d bytes, %d found\n", judged, largestRx, found);
@@ -149,7 +140,7 @@ int main(int argc, char **argv)
         window.BitBtnStartClick();
         host.bus.setLine({rate, paNone});
         LoopWatch watch(host.comm, bytes);
-        host.bus.inject(noise(bytes, 2));
+        host.bus.inject(noiseBytes(bytes, 2));
         runUntil([&] { return watch.done(); });
         watch.print("test");
         const TestCounters &c = CountersOf<TFKRV>();

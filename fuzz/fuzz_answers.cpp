@@ -142,11 +142,7 @@ void judge(const std::uint8_t *data, std::size_t size)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzz::startQt();
-    return 0;
-}
+FUZZ_STARTS_QT
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

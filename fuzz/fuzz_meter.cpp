@@ -26,35 +26,6 @@ using namespace set4tm;
 
 namespace {
 
-class Input
-{
-public:
-    Input(const std::uint8_t *data, std::size_t size) : m_data(data), m_size(size) {}
-    bool empty() const { return m_at >= m_size; }
-    std::uint8_t byte() { return m_at < m_size ? m_data[m_at++] : 0; }
-    std::int32_t int32()
-    {
-        std::uint32_t v = 0;
-        for (int i = 0; i < 4; ++i)
-            v = v << 8 | byte();
-        std::int32_t s;
-        std::memcpy(&s, &v, sizeof s);
-        return s;
-    }
-    std::vector<std::uint8_t> bytes(std::size_t count)
-    {
-        const std::size_t n = std::min(count, m_size - std::min(m_at, m_size));
-        std::vector<std::uint8_t> out(m_data + m_at, m_data + m_at + n);
-        m_at += n;
-        return out;
-    }
-
-private:
-    const std::uint8_t *m_data;
-    std::size_t m_size;
-    std::size_t m_at = 0;
-};
-
 std::vector<Request> everyRequest(std::uint8_t a)
 {
     const QDateTime clock(QDate(2026, 12, 8), QTime(14, 45, 30), Qt::UTC);
@@ -217,15 +188,11 @@ int pollStep(int step, RequestLayer &frames, ProfileFollower &follower, const Sc
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzz::startQt();
-    return 0;
-}
+FUZZ_STARTS_QT
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    Input in(data, size);
+    fuzz::Input in(data, size);
     const std::uint8_t address = in.byte();
     int step = in.int32();
     Scaling scaling;

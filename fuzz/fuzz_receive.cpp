@@ -30,26 +30,6 @@
 
 namespace {
 
-class Input
-{
-public:
-    Input(const std::uint8_t *data, std::size_t size) : m_data(data), m_size(size) {}
-    bool empty() const { return m_at >= m_size; }
-    std::uint8_t byte() { return m_at < m_size ? m_data[m_at++] : 0; }
-    QByteArray bytes(std::size_t count)
-    {
-        const std::size_t n = std::min(count, m_size - m_at);
-        QByteArray out(reinterpret_cast<const char *>(m_data + m_at), static_cast<qsizetype>(n));
-        m_at += n;
-        return out;
-    }
-
-private:
-    const std::uint8_t *m_data;
-    std::size_t m_size;
-    std::size_t m_at = 0;
-};
-
 // The KRV-A as the test sees it: its request, CRC acceptance or the exact length.
 struct Device : CommTest::Device
 {
@@ -114,6 +94,13 @@ struct Rig
     }
 };
 
+// A count byte and that many bytes of the input.
+QByteArray take(fuzz::Input &in)
+{
+    const std::vector<std::uint8_t> bytes = in.bytes(in.byte());
+    return QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
+}
+
 QByteArray withCrc(const QByteArray &body)
 {
     const auto frame = fuzz::framed(reinterpret_cast<const std::uint8_t *>(body.constData()), std::size_t(body.size()));
@@ -131,7 +118,7 @@ QByteArray flood(std::uint8_t seed, int count)
     return bytes;
 }
 
-void runTest(Input &in, bool exactLength)
+void runTest(fuzz::Input &in, bool exactLength)
 {
     Rig rig;
     ManualTickTimer clock;
@@ -169,8 +156,8 @@ void runTest(Input &in, bool exactLength)
                 FUZZ_CHECK(rig.written() == writtenBefore + 8);
             break;
         }
-        case 1: rig.receive(in.bytes(in.byte())); break;
-        case 2: rig.receive(withCrc(in.bytes(in.byte()))); break;
+        case 1: rig.receive(take(in)); break;
+        case 2: rig.receive(withCrc(take(in))); break;
         case 3: rig.receive(flood(op, (in.byte() + 1) * 64)); break;
         case 4: rig.loseAdapter(); break;
         case 5:
@@ -195,7 +182,7 @@ void runTest(Input &in, bool exactLength)
     }
 }
 
-void runSearch(Input &in, std::uint8_t setup)
+void runSearch(fuzz::Input &in, std::uint8_t setup)
 {
     Rig rig;
     ManualTickTimer clock;
@@ -220,16 +207,17 @@ void runSearch(Input &in, std::uint8_t setup)
             if (!wasRunning)
                 break;
             if (outcome == DeviceSearch::Outcome::Found) {
-                FUZZ_CHECK(rig.frames->RxCount > 3 && rig.frames->RxCount <= 256 && fuzz::crcIntact(rig.frames->RxFrame, std::size_t(rig.frames->RxCount)));
-                FUZZ_CHECK(search.foundWindow() == AcceptedWindow(tag, rig.frames->RxFrame, rig.frames->RxCount));
+                const RequestLayer &f = *rig.frames;
+                FUZZ_CHECK(f.RxCount > 3 && f.RxCount <= 256 && fuzz::crcIntact(f.RxFrame, std::size_t(f.RxCount)));
+                FUZZ_CHECK(search.foundWindow() == AcceptedWindow(tag, f.RxFrame, f.RxCount));
                 FUZZ_CHECK(search.foundWindow() != DeviceWindowKind::None && !search.isRunning());
             }
             if (outcome == DeviceSearch::Outcome::Exhausted)
                 FUZZ_CHECK(!search.isRunning());
             break;
         }
-        case 1: rig.receive(in.bytes(in.byte())); break;
-        case 2: rig.receive(withCrc(in.bytes(in.byte()))); break;
+        case 1: rig.receive(take(in)); break;
+        case 2: rig.receive(withCrc(take(in))); break;
         case 3: rig.receive(flood(op, (in.byte() + 1) * 64)); break;
         case 4: rig.loseAdapter(); break;
         case 5: last = 1 + in.byte() % 247; break; // the editor may change during a search
@@ -249,15 +237,11 @@ void runSearch(Input &in, std::uint8_t setup)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzz::startQt();
-    return 0;
-}
+FUZZ_STARTS_QT
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    Input in(data, size);
+    fuzz::Input in(data, size);
     const std::uint8_t setup = in.byte();
     if (setup & 1)
         runSearch(in, setup);

@@ -23,11 +23,7 @@ bool intact(const QByteArray &frame)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzz::startQt();
-    return 0;
-}
+FUZZ_STARTS_QT
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

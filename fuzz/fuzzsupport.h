@@ -4,8 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 // What the fuzz targets share: a CRC computed bit by bit, independent of the
@@ -44,6 +46,37 @@ inline std::vector<std::uint8_t> framed(const std::uint8_t *data, std::size_t co
     return frame;
 }
 
+// Reads a fuzz input front to back; past its end every value is 0 and every run of bytes empty.
+class Input
+{
+public:
+    Input(const std::uint8_t *data, std::size_t size) : m_data(data), m_size(size) {}
+    bool empty() const { return m_at >= m_size; }
+    std::uint8_t byte() { return m_at < m_size ? m_data[m_at++] : 0; }
+    // Big-endian, as the bytes are written in a seed.
+    std::int32_t int32()
+    {
+        std::uint32_t v = 0;
+        for (int i = 0; i < 4; ++i)
+            v = v << 8 | byte();
+        std::int32_t s;
+        std::memcpy(&s, &v, sizeof s);
+        return s;
+    }
+    std::vector<std::uint8_t> bytes(std::size_t count)
+    {
+        const std::size_t n = std::min(count, m_size - std::min(m_at, m_size));
+        std::vector<std::uint8_t> out(m_data + m_at, m_data + m_at + n);
+        m_at += n;
+        return out;
+    }
+
+private:
+    const std::uint8_t *m_data;
+    std::size_t m_size;
+    std::size_t m_at = 0;
+};
+
 [[noreturn]] inline void brokenPromise(const char *what, const char *file, int line)
 {
     std::fprintf(stderr, "broken promise: %s (%s:%d)\n", what, file, line);
@@ -62,5 +95,8 @@ inline void startQt()
 }
 
 } // namespace fuzz
+
+// Every target but the settings file's starts the same way.
+#define FUZZ_STARTS_QT extern "C" int LLVMFuzzerInitialize(int *, char ***) { return ::fuzz::startQt(), 0; }
 
 #define FUZZ_CHECK(condition) ((condition) ? void(0) : ::fuzz::brokenPromise(#condition, __FILE__, __LINE__))

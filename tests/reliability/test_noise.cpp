@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "devices/krvmain.h"
 #include "sim/relays.h"
+#include "reliability/noise.h"
 #include "support/simrig.h"
 #include "support/testfixture.h"
 #include "widgets/rxspinedit.h"
@@ -11,7 +12,6 @@
 #include <QtTest>
 
 #include <memory>
-#include <random>
 
 Q_DECLARE_METATYPE(DeviceSearch::Status)
 
@@ -22,16 +22,6 @@ Q_DECLARE_METATYPE(DeviceSearch::Status)
 namespace {
 const QString Finished = QStringLiteral("Тест завершен!\rРезультаты теста содержатся в журнале ошибок.");
 constexpr qint64 FloodBytes = 1 << 20;
-
-// The same flood at every run.
-QByteArray noise(qint64 bytes, std::uint32_t seed)
-{
-    std::mt19937 rng(seed);
-    QByteArray out(bytes, '\0');
-    for (char &c : out)
-        c = static_cast<char>(rng() & 0xFF);
-    return out;
-}
 
 // Bitwise CRC-16/MODBUS, apart from the table form under test.
 QByteArray withCrc(QByteArray body)
@@ -69,14 +59,6 @@ struct FloodWatch
     }
     bool done() const { return received >= FloodBytes; }
 };
-
-QString line(const QStringList &lines, const QString &prefix)
-{
-    for (const QString &l : lines)
-        if (l.startsWith(prefix))
-            return l;
-    return QStringLiteral("<none>");
-}
 } // namespace
 
 class TestNoise : public QObject
@@ -107,7 +89,7 @@ private slots:
         main.BitBtnKRVClick(TagZDLT);
         main.Timer1->stop();
         main.Timer1Timer(); // the probe
-        bus.inject(withCrc(noise(300, 3)));
+        bus.inject(withCrc(noiseBytes(300, 3)));
         QVERIFY(QTest::qWaitFor([&] { return main.frames().RxCount == 302; }, 3000));
         main.Timer1Timer();
         QVERIFY(!opened);
@@ -137,7 +119,7 @@ private slots:
         RequestLayer &frames = main.frames();
 
         FloodWatch watch(*main.VaComm1);
-        bus.inject(noise(FloodBytes, 1));
+        bus.inject(noiseBytes(FloodBytes, 1));
         int largest = 0;
         while (!watch.done()) {
             main.Timer1Timer();
@@ -197,7 +179,7 @@ private slots:
 
         makeLineFast(host.bus);
         FloodWatch watch(host.comm);
-        host.bus.inject(noise(FloodBytes, 2));
+        host.bus.inject(noiseBytes(FloodBytes, 2));
         int largest = 0;
         while (!watch.done()) {
             window.TimerTestTimer();
@@ -227,13 +209,11 @@ private slots:
         const QStringList journal = window.journalLines();
         const int s = counters.sent, a = counters.accepted, e = counters.errors;
         QVERIFY(a + e <= s);
-        QCOMPARE(line(journal, QStringLiteral("Принято без ошибок: ")), QStringLiteral("Принято без ошибок: %1").arg(a));
-        QCOMPARE(line(journal, QStringLiteral("Принято с ошибками: ")), QStringLiteral("Принято с ошибками: %1").arg(e));
+        QVERIFY(journal.contains(QStringLiteral("Принято без ошибок: %1").arg(a)));
+        QVERIFY(journal.contains(QStringLiteral("Принято с ошибками: %1").arg(e)));
         const int outstanding = a + e < s ? 1 : 0;
-        QCOMPARE(line(journal, QStringLiteral("Отправлено посылок: ")),
-                 QStringLiteral("Отправлено посылок: %1").arg(s - outstanding));
-        QCOMPARE(line(journal, QStringLiteral("Утеряно посылок: ")),
-                 QStringLiteral("Утеряно посылок: %1").arg(s - a - e - outstanding));
+        QVERIFY(journal.contains(QStringLiteral("Отправлено посылок: %1").arg(s - outstanding)));
+        QVERIFY(journal.contains(QStringLiteral("Утеряно посылок: %1").arg(s - a - e - outstanding)));
         // Corrupted exchanges are journalled up to the limit, then only counted; no line runs away.
         QVERIFY(journal.size() <= 2 * CommTest::JournalledErrorLimit + 40);
         for (const QString &l : journal)
