@@ -67,9 +67,16 @@ DeviceSearch::Outcome DeviceSearch::tick()
     return Outcome::Continue;
 }
 
+namespace {
+// The longest Modbus RTU frame. More bytes than that since the last judgement
+// are noise or several answers run together, whatever their last two bytes say:
+// a burst of noise must never open a device window by a chance CRC match.
+constexpr int LongestFrame = 256;
+} // namespace
+
 DeviceSearch::Outcome DeviceSearch::judge()
 {
-    if (m_frames.CheckResponseCrc()) {
+    if (m_frames.RxCount <= LongestFrame && m_frames.CheckResponseCrc()) {
         ProbeRepeat = 3;
         emit judged(Status::Found);
         const DeviceWindowKind kind = AcceptedWindow(DeviceKind, m_frames.RxFrame, m_frames.RxCount);

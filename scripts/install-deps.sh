@@ -9,6 +9,7 @@ packages=(
   fonts-dejavu-core
   socat mbpoll python3-pymodbus
   xvfb xauth
+  clang libclang-rt-14-dev
 )
 
 missing=()

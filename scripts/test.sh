@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once in a plain build
-# and once under AddressSanitizer + UndefinedBehaviorSanitizer.
+# and once under AddressSanitizer + UndefinedBehaviorSanitizer, then a short
+# pass of every fuzz target, so a regression in input handling shows at once.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
@@ -16,3 +17,6 @@ echo "== build and test under AddressSanitizer + UndefinedBehaviorSanitizer =="
 BUILD_TYPE=Debug "$root/scripts/build.sh" "$root/build/asan" -DORVEK_SANITIZE=ON
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$root/build/asan" --output-on-failure -j"$jobs"
+
+echo "== fuzz targets, 15 s each =="
+"$root/scripts/fuzz.sh" 15

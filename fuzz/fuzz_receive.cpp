@@ -1,0 +1,253 @@
+// The receive path: whatever arrives on the line between two ticks, in chunks of
+// any size, through the port into RxFrame, and the engines that judge it (the
+// communication test, or the address search) on a manual clock. Input: a set-up
+// byte (bit 0: search instead of test; bit 1: the test accepts only the exact
+// answer length, as the meter's does), the count or the search range, then
+// operations, one byte each with its arguments:
+//   0 tick, 1 chunk of n bytes, 2 n bytes completed with a correct CRC,
+//   3 a flood of (n + 1) * 64 bytes, 4 adapter lost, 5 count := n,
+//   6 restart, 7 stop.
+// Promises: RxFrame holds exactly what arrived since its last reset, cut at its
+// 4096 bytes; accepted + errors never exceed sent; one request per sending tick
+// and none past count + 1; the journal stays bounded; a lost port ends the test
+// at the next tick; the search never leaves its range and finds only an intact
+// answer, no longer than a Modbus frame, that its kind accepts.
+#include "fuzzsupport.h"
+
+#include "app/devicesearch.h"
+#include "bus/requestlayer.h"
+#include "bus/ticktimer.h"
+#include "bus/vacomm.h"
+#include "devices/commtest.h"
+#include "devices/devicekinds.h"
+#include "devices/krvprotocol.h"
+#include "support/fakelink.h"
+
+#include <QCoreApplication>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+// The KRV-A as the test sees it: its request, CRC acceptance or the exact length.
+struct Device : CommTest::Device
+{
+    bool exactLength = false;
+    int decoded = 0;
+    int judgedCount = 0;
+
+    void frameRequest(RequestLayer &frames, std::uint8_t address) override { krv::frameTestRequest(frames, address); }
+    bool accepts(const RequestLayer &frames) const override
+    {
+        return (!exactLength || frames.RxCount == 45) && CommTest::Device::accepts(frames);
+    }
+    void decode(const RequestLayer &frames) override
+    {
+        FUZZ_CHECK(frames.RxCount > 3 && frames.CheckResponseCrc());
+        for (double current : krv::decodeReading(frames.RxFrame, frames.RxCount).currents)
+            FUZZ_CHECK(std::isfinite(current) && current >= 0);
+        ++decoded;
+    }
+    void judged(bool) override { ++judgedCount; }
+};
+
+struct Rig
+{
+    FakeLinkFactory links;
+    TVaComm port;
+    std::unique_ptr<RequestLayer> frames = std::make_unique<RequestLayer>();
+    QByteArray arrived; // since RxFrame was last reset, as the line delivered it
+
+    Rig()
+    {
+        port.setLinkFactory(links.factory());
+        QObject::connect(&port, &TVaComm::OnRxBuf, [this](const QByteArray &b) { frames->VaComm1RxBuf(b); });
+        port.Open();
+    }
+
+    void receive(const QByteArray &bytes)
+    {
+        if (FakeLink *link = links.last(); link && port.Active()) {
+            arrived += bytes;
+            link->receive(bytes);
+        }
+        checkBuffer();
+    }
+    void checkBuffer()
+    {
+        FUZZ_CHECK(frames->RxCount >= 0 && frames->RxCount <= RequestLayer::Capacity);
+        if (frames->RxCount == 0)
+            arrived.clear();
+        FUZZ_CHECK(frames->rxBytes() == arrived.left(RequestLayer::Capacity));
+    }
+    void loseAdapter()
+    {
+        if (FakeLink *link = links.last(); link && port.Active())
+            link->loseDevice();
+        FUZZ_CHECK(!port.Active());
+    }
+    qsizetype written() const
+    {
+        const FakeLink *link = links.last();
+        return link ? link->written.size() : 0;
+    }
+};
+
+// A count byte and that many bytes of the input.
+QByteArray take(fuzz::Input &in)
+{
+    const std::vector<std::uint8_t> bytes = in.bytes(in.byte());
+    return QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
+}
+
+QByteArray withCrc(const QByteArray &body)
+{
+    const auto frame = fuzz::framed(reinterpret_cast<const std::uint8_t *>(body.constData()), std::size_t(body.size()));
+    return QByteArray(reinterpret_cast<const char *>(frame.data()), qsizetype(frame.size()));
+}
+
+QByteArray flood(std::uint8_t seed, int count)
+{
+    QByteArray bytes(count, '\0');
+    std::uint32_t x = 0x9E3779B9u ^ seed;
+    for (char &c : bytes) {
+        x = x * 1664525u + 1013904223u;
+        c = static_cast<char>(x >> 24);
+    }
+    return bytes;
+}
+
+void runTest(fuzz::Input &in, bool exactLength)
+{
+    Rig rig;
+    ManualTickTimer clock;
+    TestCounters counters;
+    Device device;
+    device.exactLength = exactLength;
+    CommTest test(rig.port, *rig.frames, clock, counters, device);
+    int count = in.byte();
+    int maxCount = count;
+    test.count = [&count] { return count; };
+    test.address = [] { return std::uint8_t(1); };
+    int journalLines = 0, sends = 0, finishedCount = 0;
+    QObject::connect(&test, &CommTest::journal, [&](const QString &) { ++journalLines; });
+    QObject::connect(&test, &CommTest::progress, [&](int sent) {
+        FUZZ_CHECK(sent == counters.sent);
+        ++sends;
+    });
+    QObject::connect(&test, &CommTest::finished, [&](CommTest::Stop) { ++finishedCount; });
+    test.reset();
+    test.run(50);
+
+    while (!in.empty()) {
+        const std::uint8_t op = in.byte();
+        switch (op & 7) {
+        case 0: {
+            const bool wasRunning = test.isRunning();
+            const bool portOpen = rig.port.Active();
+            const int before = finishedCount;
+            const qsizetype writtenBefore = rig.written();
+            const int sentBefore = counters.sent;
+            clock.fire();
+            if (wasRunning && !portOpen)
+                FUZZ_CHECK(finishedCount == before + 1 && !test.isRunning() && counters.sent == sentBefore);
+            if (counters.sent > sentBefore)
+                FUZZ_CHECK(rig.written() == writtenBefore + 8);
+            break;
+        }
+        case 1: rig.receive(take(in)); break;
+        case 2: rig.receive(withCrc(take(in))); break;
+        case 3: rig.receive(flood(op, (in.byte() + 1) * 64)); break;
+        case 4: rig.loseAdapter(); break;
+        case 5:
+            count = in.byte();
+            maxCount = std::max(maxCount, count);
+            break;
+        case 6:
+            test.reset();
+            device.decoded = device.judgedCount = 0;
+            journalLines = finishedCount = 0;
+            maxCount = count;
+            test.run(50);
+            break;
+        case 7: test.stop(); break;
+        }
+        rig.checkBuffer();
+        FUZZ_CHECK(qint64(counters.accepted) + counters.errors <= counters.sent);
+        FUZZ_CHECK(counters.accepted == device.decoded && counters.accepted + counters.errors == device.judgedCount);
+        FUZZ_CHECK(counters.sent <= maxCount + 1);
+        FUZZ_CHECK(journalLines <= 2 * CommTest::JournalledErrorLimit + 1);
+        FUZZ_CHECK(finishedCount == 0 || !test.isRunning());
+    }
+}
+
+void runSearch(fuzz::Input &in, std::uint8_t setup)
+{
+    Rig rig;
+    ManualTickTimer clock;
+    DeviceSearch search(rig.port, *rig.frames, clock);
+    QObject::connect(&rig.port, &TVaComm::OnClose, [&] { search.stop(); });
+    const int tag = (setup >> 2) % 9; // 0 and 8 have no button
+    int last = 1 + in.byte() % 247;
+    const int first = 1 + in.byte() % last;
+    search.lastAddress = [&last] { return last; };
+    search.prepare(tag, 300, last);
+    search.arm(first);
+
+    while (!in.empty()) {
+        const std::uint8_t op = in.byte();
+        switch (op & 7) {
+        case 0:
+        case 7: {
+            const bool wasRunning = search.isRunning();
+            DeviceSearch::Outcome outcome = DeviceSearch::Outcome::Continue;
+            clock.onTick = [&] { outcome = search.tick(); };
+            clock.fire();
+            if (!wasRunning)
+                break;
+            if (outcome == DeviceSearch::Outcome::Found) {
+                const RequestLayer &f = *rig.frames;
+                FUZZ_CHECK(f.RxCount > 3 && f.RxCount <= 256 && fuzz::crcIntact(f.RxFrame, std::size_t(f.RxCount)));
+                FUZZ_CHECK(search.foundWindow() == AcceptedWindow(tag, f.RxFrame, f.RxCount));
+                FUZZ_CHECK(search.foundWindow() != DeviceWindowKind::None && !search.isRunning());
+            }
+            if (outcome == DeviceSearch::Outcome::Exhausted)
+                FUZZ_CHECK(!search.isRunning());
+            break;
+        }
+        case 1: rig.receive(take(in)); break;
+        case 2: rig.receive(withCrc(take(in))); break;
+        case 3: rig.receive(flood(op, (in.byte() + 1) * 64)); break;
+        case 4: rig.loseAdapter(); break;
+        case 5: last = 1 + in.byte() % 247; break; // the editor may change during a search
+        case 6:
+            if (!rig.port.Active())
+                break;
+            search.prepare(tag, 300, last);
+            search.arm(std::min(first, last));
+            break;
+        }
+        rig.checkBuffer();
+        FUZZ_CHECK(search.currentAddress() <= search.endAddress());
+        FUZZ_CHECK(search.ProbeRepeat >= 0 && search.ProbeRepeat <= 3);
+        FUZZ_CHECK(rig.port.Active() || !search.isRunning());
+    }
+}
+
+} // namespace
+
+FUZZ_STARTS_QT
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    fuzz::Input in(data, size);
+    const std::uint8_t setup = in.byte();
+    if (setup & 1)
+        runSearch(in, setup);
+    else
+        runTest(in, (setup & 2) != 0);
+    // A port closed from inside its link's signal frees the link later.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return 0;
+}
