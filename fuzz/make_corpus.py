@@ -88,6 +88,11 @@ def main():
         write(corpus / 'fuzz_simbus', bytes([0, len(f)]) + f)
         if len(f) > 2:
             write(corpus / 'fuzz_simbus', bytes([1, len(f) - 2]) + f[:-2])
+    for f in all_frames:
+        f = f[:127]
+        # Monitor: a request, then the frame received 20 ms later and a silence.
+        write(corpus / 'fuzz_monitor', bytes([0, 0, 8]) + all_frames[0][:8].ljust(8, b'\0')
+              + bytes([1, 200, len(f)]) + f + bytes([3, 50]))
     for text in ini_texts(tests):
         write(corpus / 'fuzz_inifile', text)
 

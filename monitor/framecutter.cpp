@@ -3,6 +3,7 @@
 #include "bus/crc16.h"
 
 #include <algorithm>
+#include <array>
 
 namespace monitor {
 
@@ -11,29 +12,63 @@ namespace {
 constexpr int MaxGluedBytes = 512;
 constexpr int MinFrame = 4;
 
+constexpr int MaxGluedFrames = 8;
+
 bool intact(const std::uint8_t *bytes, int count)
 {
     return count >= MinFrame && FrameCrcIntact(bytes, count);
 }
 
-// Lengths of the intact frames that make up all `count` bytes, or empty.
-std::vector<int> gluedLengths(const std::uint8_t *bytes, int count, int depth)
+constexpr std::array<std::uint16_t, 256> CrcSteps = [] {
+    std::array<std::uint16_t, 256> table{};
+    for (int i = 0; i < 256; ++i)
+        table[std::size_t(i)] = crc_detail::reflectedEntry(static_cast<std::uint8_t>(i));
+    return table;
+}();
+
+// Finds the intact frames that make up a run of bytes. A frame is intact where the
+// CRC register, run over the frame with its own CRC, ends at 0, so the prefixes are
+// checked in one pass. Starts that led nowhere are remembered: bytes with an intact
+// prefix at many lengths (a CRC followed by zeros has one at every length) then
+// cost a square of their length, not a power of it.
+class GlueSearch
 {
-    if (intact(bytes, count))
-        return {count};
-    if (depth == 0)
-        return {};
-    for (int k = MinFrame; k <= count - MinFrame; ++k) {
-        if (!intact(bytes, k))
-            continue;
-        std::vector<int> rest = gluedLengths(bytes + k, count - k, depth - 1);
-        if (!rest.empty()) {
-            rest.insert(rest.begin(), k);
-            return rest;
-        }
+public:
+    GlueSearch(const std::uint8_t *bytes, int count)
+        : m_bytes(bytes), m_count(count), m_dead(std::size_t(count) * MaxGluedFrames, false)
+    {
     }
-    return {};
-}
+
+    // Lengths of at most `frames` intact frames that make up the bytes from `offset`
+    // on, the longest first frame preferred when it takes them all; empty when none do.
+    std::vector<int> lengths(int offset, int frames)
+    {
+        const int rest = m_count - offset;
+        if (intact(m_bytes + offset, rest))
+            return {rest};
+        const std::size_t key = std::size_t(offset) * MaxGluedFrames + std::size_t(frames - 1);
+        if (frames == 1 || m_dead[key])
+            return {};
+        std::uint16_t crc = 0xFFFF;
+        for (int length = 1; length <= rest - MinFrame; ++length) {
+            crc = static_cast<std::uint16_t>((crc >> 8) ^ CrcSteps[(crc ^ m_bytes[offset + length - 1]) & 0xFFu]);
+            if (crc != 0 || length < MinFrame)
+                continue;
+            std::vector<int> tail = lengths(offset + length, frames - 1);
+            if (!tail.empty()) {
+                tail.insert(tail.begin(), length);
+                return tail;
+            }
+        }
+        m_dead[key] = true;
+        return {};
+    }
+
+private:
+    const std::uint8_t *m_bytes;
+    int m_count;
+    std::vector<bool> m_dead;
+};
 } // namespace
 
 std::vector<QByteArray> splitGlued(const QByteArray &bytes)
@@ -42,7 +77,7 @@ std::vector<QByteArray> splitGlued(const QByteArray &bytes)
     const int count = static_cast<int>(bytes.size());
     if (count < 2 * MinFrame || count > MaxGluedBytes || intact(data, count))
         return {bytes};
-    const std::vector<int> lengths = gluedLengths(data, count, 7);
+    const std::vector<int> lengths = GlueSearch(data, count).lengths(0, MaxGluedFrames);
     if (lengths.empty())
         return {bytes};
     std::vector<QByteArray> frames;
@@ -120,7 +155,7 @@ void FrameCutter::clear()
     m_pieces.clear();
     m_haveRequest = false;
     m_request = {};
-    m_lastStartUs = -1;
+    m_havePrevious = false;
     m_frames.clear();
     m_unanswered.clear();
 }
@@ -205,9 +240,10 @@ BusFrame &FrameCutter::push(Direction direction, qint64 startUs, const QByteArra
     frame.seq = m_nextSeq++;
     frame.direction = direction;
     frame.startUs = startUs;
-    frame.sinceUs = m_lastStartUs < 0 ? -1 : std::max<qint64>(0, startUs - m_lastStartUs);
+    frame.sinceUs = m_havePrevious ? std::max<qint64>(0, startUs - m_lastStartUs) : -1;
     frame.bytes = bytes;
     m_lastStartUs = startUs;
+    m_havePrevious = true;
     m_frames.push_back(std::move(frame));
     return m_frames.back();
 }

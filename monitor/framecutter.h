@@ -82,7 +82,10 @@ private:
     qint64 m_charUs = 573;
     qint64 m_silenceUs = 2006;
     quint64 m_nextSeq = 0;
-    qint64 m_lastStartUs = -1;
+    // A received frame may start before the clock's zero: its bytes were on the
+    // line before they reached the program.
+    qint64 m_lastStartUs = 0;
+    bool m_havePrevious = false;
     std::vector<Piece> m_pieces; // received and not yet cut into frames
     qint64 m_lastRxUs = 0;
     bool m_haveRequest = false;

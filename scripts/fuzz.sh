@@ -8,7 +8,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-60}"
 build="$root/build/fuzz"
-targets=(fuzz_inifile fuzz_answers fuzz_meter fuzz_receive fuzz_simbus)
+targets=(fuzz_inifile fuzz_answers fuzz_meter fuzz_receive fuzz_monitor fuzz_simbus)
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DORVEK_FUZZ=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" --target fuzzers >/dev/null

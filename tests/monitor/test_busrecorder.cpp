@@ -84,6 +84,9 @@ private slots:
         QTest::newRow("two frames glued in one chunk")
             << QStringList{"S 0 " + probe, "R 20000 " + answer + answer}
             << QStringList{"S " + probe, "R " + answer, "R " + answer};
+        QTest::newRow("three frames glued in one chunk")
+            << QStringList{"S 0 " + probe, "R 20000 " + status + answer + status}
+            << QStringList{"S " + probe, "R " + status, "R " + answer, "R " + status};
         QTest::newRow("end of one, start of the next")
             << QStringList{"S 0 " + probe, "R 20000 " + answer + status.left(4), QStringLiteral("R %1 ").arg(20000 + 2 * Char) + status.mid(4)}
             << QStringList{"S " + probe, "R " + answer, "R " + status};
@@ -121,6 +124,20 @@ private slots:
         QCOMPARE(answer.meaning, QStringLiteral("входные регистры 0x0000..0x0002 (3): 12 2 105"));
         QCOMPARE(frames[0].sinceUs, -1);
         QCOMPARE(frames[0].responseUs, -1);
+    }
+
+    // Bytes already on the line when the recording began start before its zero;
+    // the frame after them still has its time since them.
+    void frameBeforeTheClocksZeroStillHasASuccessor()
+    {
+        BusRecorder recorder;
+        recorder.setLine({19200, paNone});
+        recorder.received(100, KrvAnswer);
+        recorder.sent(50000, KrvProbe, Protocol::Modbus);
+        const auto frames = recorder.takeFrames();
+        QCOMPARE(frames.size(), std::size_t(2));
+        QCOMPARE(frames[0].startUs, 100 - 11 * Char);
+        QCOMPARE(frames[1].sinceUs, 50000 - (100 - 11 * Char));
     }
 
     void lostWhenTheNextRequestComesFirst()
