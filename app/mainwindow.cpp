@@ -44,6 +44,17 @@ TRxSpinEdit *makeEditor(const char *name, int min, int max, int value, QWidget *
     return editor;
 }
 
+// A square button of the connection row, beside the line settings.
+QPushButton *makeToolButton(const char *name, const QString &toolTip, QWidget *parent)
+{
+    auto *button = new QPushButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setFixedSize(76, 76);
+    button->setToolTip(toolTip);
+    button->setAutoDefault(false);
+    return button;
+}
+
 // Position of a progress bar kept inside its range, as the search expects of it.
 void setPosition(QProgressBar *bar, int position)
 {
@@ -140,7 +151,32 @@ void TFOrvekConfigurator::wireSearch()
 void TFOrvekConfigurator::buildConnectionGroup(QGroupBox *group)
 {
     auto *row = new QHBoxLayout(group);
-    auto *editors = new QGridLayout;
+    row->addLayout(buildEditors(group));
+
+    RadioGroup1 = new TRadioGroup(QStringLiteral("Скорость обмена (бит/сек):"), BaudItems, 3, group);
+    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
+    RadioGroup1->setItemIndex(3);
+    row->addWidget(RadioGroup1, 1);
+    RadioGroup2 = new TRadioGroup(QStringLiteral("Четность:"),
+                                  {QStringLiteral("нет"), QStringLiteral("нечетн"), QStringLiteral("четн")}, 1, group);
+    RadioGroup2->setObjectName(QStringLiteral("RadioGroup2"));
+    RadioGroup2->setItemIndex(0);
+    row->addWidget(RadioGroup2);
+
+    BitBtn1 = makeToolButton("BitBtn1", QStringLiteral("Схемы подключений устройств АСУ к ПК"), group);
+    BitBtn1->setIcon(wiringIcon());
+    BitBtn1->setIconSize(QSize(56, 56));
+    row->addWidget(BitBtn1, 0, Qt::AlignVCenter);
+    BitBtnMonitor = makeToolButton("BitBtnMonitor", QStringLiteral("Монитор обмена"), group);
+    BitBtnMonitor->setText(QStringLiteral("Монитор\nобмена"));
+    row->addWidget(BitBtnMonitor, 0, Qt::AlignVCenter);
+
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtn1Click(); }); });
+    connect(BitBtnMonitor, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnMonitorClick(); }); });
+}
+
+QGridLayout *TFOrvekConfigurator::buildEditors(QGroupBox *group)
+{
     RxSpinEdit1 = makeEditor("RxSpinEdit1", 1, 16, 1, group);
     RxSpinEdit1->setEditorEnabled(false);
     RxSpinEdit4 = makeEditor("RxSpinEdit4", 100, 1000, 300, group);
@@ -165,6 +201,8 @@ void TFOrvekConfigurator::buildConnectionGroup(QGroupBox *group)
     portRow->setSpacing(2);
     portRow->addWidget(RxSpinEdit1, 1);
     portRow->addWidget(BitBtnPorts);
+
+    auto *editors = new QGridLayout;
     editors->addWidget(new QLabel(QStringLiteral("Номер порта\nRS-485:"), group), 0, 0);
     editors->addLayout(portRow, 0, 1);
     editors->addWidget(new QLabel(QStringLiteral("Таймаут\nопроса (мс):"), group), 0, 2);
@@ -173,40 +211,13 @@ void TFOrvekConfigurator::buildConnectionGroup(QGroupBox *group)
     editors->addWidget(RxSpinEdit2, 1, 1);
     editors->addWidget(dots, 1, 2, Qt::AlignCenter);
     editors->addWidget(RxSpinEdit3, 1, 3);
-    row->addLayout(editors);
-
-    RadioGroup1 = new TRadioGroup(QStringLiteral("Скорость обмена (бит/сек):"), BaudItems, 3, group);
-    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
-    RadioGroup1->setItemIndex(3);
-    row->addWidget(RadioGroup1, 1);
-    RadioGroup2 = new TRadioGroup(QStringLiteral("Четность:"),
-                                  {QStringLiteral("нет"), QStringLiteral("нечетн"), QStringLiteral("четн")}, 1, group);
-    RadioGroup2->setObjectName(QStringLiteral("RadioGroup2"));
-    RadioGroup2->setItemIndex(0);
-    row->addWidget(RadioGroup2);
-
-    BitBtn1 = new QPushButton(group);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setIcon(wiringIcon());
-    BitBtn1->setIconSize(QSize(56, 56));
-    BitBtn1->setFixedSize(76, 76);
-    BitBtn1->setToolTip(QStringLiteral("Схемы подключений устройств АСУ к ПК"));
-    BitBtn1->setAutoDefault(false);
-    row->addWidget(BitBtn1, 0, Qt::AlignVCenter);
-    BitBtnMonitor = new QPushButton(QStringLiteral("Монитор\nобмена"), group);
-    BitBtnMonitor->setObjectName(QStringLiteral("BitBtnMonitor"));
-    BitBtnMonitor->setFixedSize(76, 76);
-    BitBtnMonitor->setToolTip(QStringLiteral("Монитор обмена"));
-    BitBtnMonitor->setAutoDefault(false);
-    row->addWidget(BitBtnMonitor, 0, Qt::AlignVCenter);
 
     connect(RxSpinEdit2, &TRxSpinEdit::OnChange, this, [this] { RxSpinEdit2Change(); });
     connect(RxSpinEdit3, &TRxSpinEdit::OnChange, this, [this] { RxSpinEdit3Change(); });
     connect(RxSpinEdit1, &TRxSpinEdit::OnChange, this,
             [this] { RxSpinEdit1->setToolTip(resolvePort(RxSpinEdit1->IntValue())); });
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtn1Click(); }); });
     connect(BitBtnPorts, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnPortsClick(); }); });
-    connect(BitBtnMonitor, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnMonitorClick(); }); });
+    return editors;
 }
 
 void TFOrvekConfigurator::buildDeviceGroup(QGroupBox *group)

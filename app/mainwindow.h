@@ -12,6 +12,7 @@
 #include <memory>
 
 class QAction;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QProgressBar;
@@ -70,6 +71,7 @@ protected:
 
 private:
     void buildConnectionGroup(QGroupBox *group);
+    QGridLayout *buildEditors(QGroupBox *group);
     void buildDeviceGroup(QGroupBox *group);
     void wirePort();
     void wireSearch();
