@@ -14,9 +14,12 @@ echo "== build and test =="
 ctest --test-dir "$root/build/release" --output-on-failure -j"$jobs"
 
 echo "== build and test under AddressSanitizer + UndefinedBehaviorSanitizer =="
-BUILD_TYPE=Debug "$root/scripts/build.sh" "$root/build/asan" -DORVEK_SANITIZE=ON
+# clang, so that the same build also holds the fuzz targets (an older gcc build
+# folder is made anew).
+grep -qs '^CMAKE_CXX_COMPILER:.*clang' "$root/build/asan/CMakeCache.txt" || rm -rf "$root/build/asan"
+CC=clang CXX=clang++ BUILD_TYPE=Debug "$root/scripts/build.sh" "$root/build/asan" -DORVEK_SANITIZE=ON -DORVEK_FUZZ=ON
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$root/build/asan" --output-on-failure -j"$jobs"
 
 echo "== fuzz targets, 15 s each =="
-"$root/scripts/fuzz.sh" 15
+"$root/scripts/fuzz.sh" 15 "$root/build/asan"
