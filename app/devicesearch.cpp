@@ -61,6 +61,11 @@ DeviceSearch::Outcome DeviceSearch::tick()
         stop();
         return Outcome::Exhausted;
     }
+    // What the device has received is taken in first. Should that find the port
+    // lost, the port's own close has ended the search already.
+    m_port.PollInput();
+    if (!m_port.Active())
+        return Outcome::Continue;
     if (m_frames.RxCount > 3)
         return judge();
     probe();

@@ -173,6 +173,17 @@ qintptr QSerialPortLink::handle() const
     return m_port.isOpen() ? m_port.handle() : -1;
 }
 
+void QSerialPortLink::pollInput()
+{
+    if (!m_port.isOpen() || m_lost)
+        return;
+    pollfd state{static_cast<int>(m_port.handle()), POLLIN, 0};
+    if (::poll(&state, 1, 0) > 0 && (state.revents & POLLIN)) {
+        // Readable, so no timeout error; a hang-up still takes the usual way.
+        m_port.waitForReadyRead(0);
+    }
+}
+
 void QSerialPortLink::onPortError(QSerialPort::SerialPortError error)
 {
     if (error == QSerialPort::NoError || m_quiet || m_lost || !m_port.isOpen())

@@ -23,6 +23,7 @@ public:
     QByteArray readAll() override;
     bool clearInput() override;
     bool clearOutput() override;
+    void pollInput() override;
     qint64 bytesToWrite() const override;
     Error lastError() const override;
 

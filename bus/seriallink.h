@@ -58,6 +58,9 @@ public:
     virtual QByteArray readAll() = 0;
     virtual bool clearInput() = 0;
     virtual bool clearOutput() = 0;
+    // Takes in at once what the device holds and has not signalled yet; readyRead
+    // follows from inside the call. Links that signal at once need nothing here.
+    virtual void pollInput() {}
     // Bytes accepted by write() and not yet handed to the device.
     virtual qint64 bytesToWrite() const { return 0; }
     virtual Error lastError() const = 0;

@@ -214,6 +214,12 @@ void TVaComm::PurgeRead()
     fail(vaCommErrorText(errorAs(SerialLink::ErrorKind::Purge, m_link->lastError()), DeviceName()));
 }
 
+void TVaComm::PollInput()
+{
+    if (m_link && m_link->isOpen())
+        m_link->pollInput();
+}
+
 void TVaComm::PurgeWrite()
 {
     // A link that went away meanwhile has closed the port: nothing left to report.

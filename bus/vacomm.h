@@ -78,6 +78,10 @@ public:
     int WriteBuf(const std::uint8_t *data, int count);
     void PurgeRead();  // drops received bytes not yet delivered; nothing when closed
     void PurgeWrite(); // drops output not yet sent; nothing when closed
+    // Delivers through OnRxBuf, before it returns, whatever the device has already
+    // received: a tick that judges an answer must not depend on whether the event
+    // loop served the port or the timer first after a busy moment.
+    void PollInput();
 
 signals:
     void OnOpen();

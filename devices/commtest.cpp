@@ -41,6 +41,8 @@ bool CommTest::isRunning() const
 
 void CommTest::tick()
 {
+    // What the device has received is taken in first; that may find the port lost.
+    m_port.PollInput();
     if (!m_port.Active()) {
         stop();
         emit finished(Stop::PortLost);

@@ -334,6 +334,22 @@ private slots:
         QCOMPARE(rx.at(0).at(0).toByteArray(), first + second);
     }
 
+    // A tick that judges an answer takes in what waits in the device itself, so a
+    // busy moment of the event loop cannot make it judge half an answer.
+    void pollInputDeliversWhatWaitsWithoutTheEventLoop()
+    {
+        openPort();
+        QSignalSpy rx(port.get(), &TVaComm::OnRxBuf);
+        port->PollInput(); // nothing waits: nothing delivered, no error
+        QCOMPARE(rx.size(), 0);
+        const QByteArray answer = QByteArray::fromHex("0104020001" "7830");
+        QVERIFY(pty->send(answer));
+        QCOMPARE(waitQueuedWhileBusy(link->handle(), int(answer.size())), int(answer.size()));
+        port->PollInput();
+        QCOMPARE(joined(rx), answer);
+        QVERIFY(port->Active());
+    }
+
     void purgeReadDropsWhatWaits()
     {
         openPort();
