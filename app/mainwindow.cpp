@@ -44,12 +44,13 @@ TRxSpinEdit *makeEditor(const char *name, int min, int max, int value, QWidget *
     return editor;
 }
 
-// A square button of the connection row, beside the line settings.
+// A square button of the connection row, beside the line settings. The row is
+// as wide as the fixed window: the editors' captions need what is left.
 QPushButton *makeToolButton(const char *name, const QString &toolTip, QWidget *parent)
 {
     auto *button = new QPushButton(parent);
     button->setObjectName(QLatin1String(name));
-    button->setFixedSize(76, 76);
+    button->setFixedSize(66, 66);
     button->setToolTip(toolTip);
     button->setAutoDefault(false);
     return button;
@@ -151,6 +152,7 @@ void TFOrvekConfigurator::wireSearch()
 void TFOrvekConfigurator::buildConnectionGroup(QGroupBox *group)
 {
     auto *row = new QHBoxLayout(group);
+    row->setSpacing(4);
     row->addLayout(buildEditors(group));
 
     RadioGroup1 = new TRadioGroup(QStringLiteral("Скорость обмена (бит/сек):"), BaudItems, 3, group);
@@ -165,7 +167,7 @@ void TFOrvekConfigurator::buildConnectionGroup(QGroupBox *group)
 
     BitBtn1 = makeToolButton("BitBtn1", QStringLiteral("Схемы подключений устройств АСУ к ПК"), group);
     BitBtn1->setIcon(wiringIcon());
-    BitBtn1->setIconSize(QSize(56, 56));
+    BitBtn1->setIconSize(QSize(50, 50));
     row->addWidget(BitBtn1, 0, Qt::AlignVCenter);
     BitBtnMonitor = makeToolButton("BitBtnMonitor", QStringLiteral("Монитор обмена"), group);
     BitBtnMonitor->setText(QStringLiteral("Монитор\nобмена"));
