@@ -106,6 +106,14 @@ int main(int argc, char *argv[])
     waitUntil([&] { return monitor->frames().rowCount() >= 2 * watched.test.sent(); });
     print("with the monitor open, following every frame", watched);
     std::printf("  monitor rows     %d\n", monitor->frames().rowCount());
+    // What the test journalled: the exchanges it did not take as good.
+    int shown = 0;
+    for (const QString &line : watched.test.journal) {
+        if (!line.startsWith(QLatin1String("->")) && !line.startsWith(QLatin1String("<-")) && shown > 0 && shown < 12)
+            std::printf("  journal          %s\n", qPrintable(line.left(60)));
+        if ((line.startsWith(QLatin1String("->")) || line.startsWith(QLatin1String("<-"))) && shown++ < 12)
+            std::printf("  journal          %s (%lld bytes)\n", qPrintable(line.left(60)), (line.size() - 2) / 2LL);
+    }
     std::printf("  difference       %+.2f exchanges/s, %+.3f s CPU\n",
                 watched.test.sent() / watched.test.wall - plain.test.sent() / plain.test.wall,
                 watched.test.cpu - plain.test.cpu);
