@@ -4,6 +4,7 @@
 #include "devices/commtest.h"
 #include "devices/krvprotocol.h"
 #include "support/fakeport.h"
+#include "support/wire.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -14,17 +15,7 @@ Q_DECLARE_METATYPE(CommTest::Stop)
 
 namespace {
 // A correct answer to the KRV-A test request (45 bytes), built independently of the code under test.
-QByteArray withCrc(QByteArray body)
-{
-    std::uint16_t crc = 0xFFFF;
-    for (char c : body) {
-        crc ^= static_cast<std::uint8_t>(c);
-        for (int i = 0; i < 8; ++i)
-            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-    }
-    return body.append(char(crc & 0xFF)).append(char(crc >> 8));
-}
-const QByteArray Answer = withCrc(QByteArray::fromHex("010428") + QByteArray(40, '\x11'));
+const QByteArray Answer = wire(QByteArray::fromHex("010428") + QByteArray(40, '\x11'));
 
 // The device side of the engine: the KRV-A request, and a record of what it was given.
 struct RecordingDevice : CommTest::Device

@@ -2,7 +2,7 @@
 #include "monitor/busrecorder.h"
 #include "monitor/monitorfile.h"
 #include "support/fakelink.h"
-#include "wire.h"
+#include "support/wire.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
 #include "monitor/framemeaning.h"
-#include "wire.h"
+#include "support/wire.h"
 
 #include <QtTest>
 

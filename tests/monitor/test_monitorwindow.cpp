@@ -7,7 +7,7 @@
 #include "support/testfixture.h"
 #include "widgets/radiogroup.h"
 #include "widgets/rxspinedit.h"
-#include "wire.h"
+#include "support/wire.h"
 
 #include <QCheckBox>
 #include <QFile>

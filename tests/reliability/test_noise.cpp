@@ -4,6 +4,7 @@
 #include "reliability/noise.h"
 #include "support/simrig.h"
 #include "support/testfixture.h"
+#include "support/wire.h"
 #include "widgets/rxspinedit.h"
 
 #include <QElapsedTimer>
@@ -22,18 +23,6 @@ Q_DECLARE_METATYPE(DeviceSearch::Status)
 namespace {
 const QString Finished = QStringLiteral("Тест завершен!\rРезультаты теста содержатся в журнале ошибок.");
 constexpr qint64 FloodBytes = 1 << 20;
-
-// Bitwise CRC-16/MODBUS, apart from the table form under test.
-QByteArray withCrc(QByteArray body)
-{
-    std::uint16_t crc = 0xFFFF;
-    for (char c : body) {
-        crc ^= static_cast<std::uint8_t>(c);
-        for (int i = 0; i < 8; ++i)
-            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-    }
-    return body.append(char(crc & 0xFF)).append(char(crc >> 8));
-}
 
 // A fast line, so the megabyte passes in about a second of wall time.
 void makeLineFast(sim::Bus &bus)
@@ -89,7 +78,7 @@ private slots:
         main.BitBtnKRVClick(TagZDLT);
         main.Timer1->stop();
         main.Timer1Timer(); // the probe
-        bus.inject(withCrc(noiseBytes(300, 3)));
+        bus.inject(wire(noiseBytes(300, 3)));
         QVERIFY(QTest::qWaitFor([&] { return main.frames().RxCount == 302; }, 3000));
         main.Timer1Timer();
         QVERIFY(!opened);
