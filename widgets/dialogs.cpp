@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
+#include <algorithm>
+
 namespace {
 
 class StandardDialogs final : public UserDialogs
@@ -32,12 +34,17 @@ public:
     std::optional<QString> inputText(QWidget *parent, const QString &caption, const QString &prompt,
                                      const QString &initial, bool password) override
     {
-        bool ok = false;
-        const QString text = QInputDialog::getText(parent, caption, prompt,
-                                                   password ? QLineEdit::Password : QLineEdit::Normal, initial, &ok);
-        if (!ok)
+        QInputDialog dialog(parent);
+        dialog.setWindowTitle(caption);
+        dialog.setLabelText(prompt);
+        dialog.setTextEchoMode(password ? QLineEdit::Password : QLineEdit::Normal);
+        dialog.setTextValue(initial);
+        // Wide enough for the caption, which the window manager would cut short.
+        dialog.resize(std::max(dialog.sizeHint().width(), dialog.fontMetrics().horizontalAdvance(caption) + 140),
+                      dialog.sizeHint().height());
+        if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;
-        return text;
+        return dialog.textValue();
     }
 
     QString saveFileName(QWidget *parent, const QString &title, const QString &filter, const QString &proposedPath,
