@@ -10,6 +10,7 @@
 #include "sim/relays.h"
 #include "support/fakelink.h"
 #include "support/fakeserialtree.h"
+#include "support/mainwindowrig.h"
 #include "support/simrig.h"
 #include "support/testfixture.h"
 #include "widgets/radiogroup.h"
@@ -116,12 +117,8 @@ private slots:
         m_dialogs = &m_fixture->dialogs;
         m_bus = std::make_unique<sim::Bus>();
         tuneForTests(*m_bus);
-        m_main = std::make_unique<TFOrvekConfigurator>();
-        main().VaComm1->setLinkFactory(sim::simLinkFactory(*m_bus));
-        main().show();
+        m_main = mainWindowOn(*m_bus);
         QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
-        main().RadioGroup1->setItemIndex(7); // 115200
-        main().RxSpinEdit4->setValue(100);
         m_opened.clear();
     }
 

@@ -3,6 +3,7 @@
 #include "devices/krvmain.h"
 #include "monitor/monitorwindow.h"
 #include "sim/relays.h"
+#include "support/mainwindowrig.h"
 #include "support/simrig.h"
 #include "support/testfixture.h"
 #include "widgets/radiogroup.h"
@@ -60,12 +61,8 @@ private slots:
         m_fixture = std::make_unique<TestFixture>();
         m_bus = std::make_unique<sim::Bus>();
         tuneForTests(*m_bus);
-        m_main = std::make_unique<TFOrvekConfigurator>();
-        main().VaComm1->setLinkFactory(sim::simLinkFactory(*m_bus));
-        main().show();
+        m_main = mainWindowOn(*m_bus);
         QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
-        main().RadioGroup1->setItemIndex(7); // 115200
-        main().RxSpinEdit4->setValue(100);
     }
 
     void cleanup()
