@@ -7,7 +7,7 @@
 #include <poll.h>
 
 QSerialPortLink::QSerialPortLink(const QString &deviceName, QObject *parent)
-    : SerialLink(parent)
+    : BusLink(parent)
     // A bare name ("ttyS0") is taken from /dev, as QSerialPort does.
     , m_devicePath(deviceName.startsWith(QLatin1Char('/')) ? deviceName : QStringLiteral("/dev/") + deviceName)
 {
@@ -17,7 +17,7 @@ QSerialPortLink::QSerialPortLink(const QString &deviceName, QObject *parent)
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
-    connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::readyRead);
+    connect(&m_port, &QSerialPort::readyRead, this, &BusLink::readyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QSerialPortLink::onPortError);
 }
 
@@ -163,7 +163,7 @@ qint64 QSerialPortLink::bytesToWrite() const
     return m_port.bytesToWrite();
 }
 
-SerialLink::Error QSerialPortLink::lastError() const
+BusLink::Error QSerialPortLink::lastError() const
 {
     return m_error;
 }

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "bus/seriallink.h"
+#include "bus/buslink.h"
 
 #include <QSerialPort>
 
 // A real serial device through QSerialPort: 8 data bits, 1 stop bit, no flow
 // control, DTR and RTS inactive, received bytes delivered whatever their parity.
-class QSerialPortLink final : public SerialLink
+class QSerialPortLink final : public BusLink
 {
     Q_OBJECT
 public:

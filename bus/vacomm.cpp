@@ -25,40 +25,40 @@ private:
     int &m_depth;
 };
 
-std::unique_ptr<SerialLink> defaultLink(const QString &deviceName)
+std::unique_ptr<BusLink> defaultLink(const QString &deviceName)
 {
     return std::make_unique<QSerialPortLink>(deviceName);
 }
 
 // The link's own error number and text under the kind the operation stands for.
-SerialLink::Error errorAs(SerialLink::ErrorKind kind, SerialLink::Error error)
+BusLink::Error errorAs(BusLink::ErrorKind kind, BusLink::Error error)
 {
     error.kind = kind;
     return error;
 }
 
-SerialLink::Error invalidSettings()
+BusLink::Error invalidSettings()
 {
-    return {SerialLink::ErrorKind::Settings, EINVAL, qt_error_string(EINVAL)};
+    return {BusLink::ErrorKind::Settings, EINVAL, qt_error_string(EINVAL)};
 }
 
 // What a failed open means to the user; the texts stay those of the error kind.
-EVaCommError::Failure openFailure(const SerialLink::Error &error)
+EVaCommError::Failure openFailure(const BusLink::Error &error)
 {
     using F = EVaCommError::Failure;
     switch (error.kind) {
-    case SerialLink::ErrorKind::NotFound:
+    case BusLink::ErrorKind::NotFound:
         return F::NotFound;
-    case SerialLink::ErrorKind::OpenFailed:
+    case BusLink::ErrorKind::OpenFailed:
         if (error.code == EACCES || error.code == EPERM)
             return F::PermissionDenied;
         return error.code == EBUSY ? F::Busy : F::Other;
-    case SerialLink::ErrorKind::Settings:
+    case BusLink::ErrorKind::Settings:
         // Opened, but it takes no terminal settings: a FIFO, a plain file, /dev/null.
         return error.code == ENOTTY ? F::NotSerial : F::Other;
-    case SerialLink::ErrorKind::None:
-    case SerialLink::ErrorKind::Purge:
-    case SerialLink::ErrorKind::Write:
+    case BusLink::ErrorKind::None:
+    case BusLink::ErrorKind::Purge:
+    case BusLink::ErrorKind::Write:
         break;
     }
     return F::Other;
@@ -66,20 +66,20 @@ EVaCommError::Failure openFailure(const SerialLink::Error &error)
 
 } // namespace
 
-QString vaCommErrorText(const SerialLink::Error &error, const QString &deviceName)
+QString vaCommErrorText(const BusLink::Error &error, const QString &deviceName)
 {
     // One arg() call per text: a name or system text holding "%1" stays as it is.
     const QString code = QString::number(error.code);
     switch (error.kind) {
-    case SerialLink::ErrorKind::NotFound:
+    case BusLink::ErrorKind::NotFound:
         return QStringLiteral("Specified device not found (%1).").arg(deviceName);
-    case SerialLink::ErrorKind::Settings:
+    case BusLink::ErrorKind::Settings:
         return QStringLiteral("Error writing dcb (%1), %2").arg(code, error.text);
-    case SerialLink::ErrorKind::Purge:
+    case BusLink::ErrorKind::Purge:
         return QStringLiteral("Error clearing buffers (%1), %2").arg(code, error.text);
-    case SerialLink::ErrorKind::None:
-    case SerialLink::ErrorKind::OpenFailed:
-    case SerialLink::ErrorKind::Write:
+    case BusLink::ErrorKind::None:
+    case BusLink::ErrorKind::OpenFailed:
+    case BusLink::ErrorKind::Write:
         break;
     }
     return QStringLiteral("Can't open specified device %1 (Error %2, %3)").arg(deviceName, code, error.text);
@@ -97,7 +97,7 @@ void TVaComm::setPortResolver(std::function<QString(int)> resolver)
     m_resolver = std::move(resolver);
 }
 
-void TVaComm::setLinkFactory(SerialLinkFactory factory)
+void TVaComm::setLinkFactory(LinkFactory factory)
 {
     m_factory = std::move(factory);
 }
@@ -155,20 +155,20 @@ void TVaComm::Open()
     if (settings.baudRate <= 0)
         fail(vaCommErrorText(invalidSettings(), device));
 
-    std::unique_ptr<SerialLink> link = m_factory ? m_factory(device) : defaultLink(device);
+    std::unique_ptr<BusLink> link = m_factory ? m_factory(device) : defaultLink(device);
     if (!link)
-        failOpen({SerialLink::ErrorKind::NotFound, ENOENT, QString()}, device);
+        failOpen({BusLink::ErrorKind::NotFound, ENOENT, QString()}, device);
 
     if (!link->open(settings)) {
-        const SerialLink::Error error = link->lastError();
+        const BusLink::Error error = link->lastError();
         link->close();
         link.reset();
         failOpen(error, device);
     }
 
-    connect(link.get(), &SerialLink::readyRead, this, &TVaComm::onReadyRead);
-    connect(link.get(), &SerialLink::lineError, this, &TVaComm::onLineError);
-    connect(link.get(), &SerialLink::resourceLost, this, &TVaComm::onResourceLost);
+    connect(link.get(), &BusLink::readyRead, this, &TVaComm::onReadyRead);
+    connect(link.get(), &BusLink::lineError, this, &TVaComm::onLineError);
+    connect(link.get(), &BusLink::resourceLost, this, &TVaComm::onResourceLost);
     m_link = std::move(link);
     emit OnOpen();
 }
@@ -202,7 +202,7 @@ int TVaComm::WriteBuf(const std::uint8_t *data, int count)
     }
     // A refused transmission is only reported, as a line error would be; the link may
     // have gone away meanwhile, so it is not touched again here.
-    emit OnError(SerialLink::TransmitFailed);
+    emit OnError(BusLink::TransmitFailed);
     return 0;
 }
 
@@ -211,7 +211,7 @@ void TVaComm::PurgeRead()
     // A link that went away meanwhile has closed the port: nothing left to report.
     if (!m_link || m_link->clearInput() || !m_link)
         return;
-    fail(vaCommErrorText(errorAs(SerialLink::ErrorKind::Purge, m_link->lastError()), DeviceName()));
+    fail(vaCommErrorText(errorAs(BusLink::ErrorKind::Purge, m_link->lastError()), DeviceName()));
 }
 
 void TVaComm::PollInput()
@@ -225,7 +225,7 @@ void TVaComm::PurgeWrite()
     // A link that went away meanwhile has closed the port: nothing left to report.
     if (!m_link || m_link->clearOutput() || !m_link)
         return;
-    fail(vaCommErrorText(errorAs(SerialLink::ErrorKind::Purge, m_link->lastError()), DeviceName()));
+    fail(vaCommErrorText(errorAs(BusLink::ErrorKind::Purge, m_link->lastError()), DeviceName()));
 }
 
 void TVaComm::onReadyRead()
@@ -251,7 +251,7 @@ void TVaComm::onLineError(int flags)
 void TVaComm::onResourceLost()
 {
     LinkCall call(m_linkCallDepth);
-    emit OnError(SerialLink::DeviceLost);
+    emit OnError(BusLink::DeviceLost);
     Close(); // nothing when an OnError handler closed it already
     emit OnLost();
 }
@@ -265,7 +265,7 @@ void TVaComm::applyToLink()
         fail(vaCommErrorText(invalidSettings(), DeviceName()));
     if (m_link->applySettings(settings) || !m_link)
         return;
-    fail(vaCommErrorText(errorAs(SerialLink::ErrorKind::Settings, m_link->lastError()), DeviceName()));
+    fail(vaCommErrorText(errorAs(BusLink::ErrorKind::Settings, m_link->lastError()), DeviceName()));
 }
 
 void TVaComm::releaseLink()
@@ -285,7 +285,7 @@ void TVaComm::fail(const QString &text)
     throw EVaCommError(text.toStdString());
 }
 
-void TVaComm::failOpen(const SerialLink::Error &error, const QString &device)
+void TVaComm::failOpen(const BusLink::Error &error, const QString &device)
 {
     throw EVaCommError(vaCommErrorText(error, device), openFailure(error), device, error.code);
 }

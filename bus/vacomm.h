@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bus/seriallink.h"
+#include "bus/buslink.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -53,7 +53,7 @@ public:
     // Port number -> device name; the default maps n to "/dev/ttyUSB<n-1>".
     void setPortResolver(std::function<QString(int)> resolver);
     // Link construction; the default opens a real serial device through QSerialPort.
-    void setLinkFactory(SerialLinkFactory factory);
+    void setLinkFactory(LinkFactory factory);
 
     int PortNum() const { return m_portNum; }
     void setPortNum(int port); // EVaCommError while open
@@ -91,7 +91,7 @@ signals:
     // The bytes of each WriteBuf the link accepted, right after it took them; for
     // listeners such as the bus monitor, which must not change what goes out or when.
     void OnTxBuf(const QByteArray &bytes);
-    // SerialLink::LineErrorFlag bits. A lost device raises DeviceLost, then the port closes.
+    // BusLink::LineErrorFlag bits. A lost device raises DeviceLost, then the port closes.
     void OnError(int flags);
     // The device went away under the open port (adapter unplugged); raised once the
     // port has closed (after OnClose), so a handler finds it closed.
@@ -104,16 +104,16 @@ private:
     void applyToLink();
     void releaseLink();
     [[noreturn]] void fail(const QString &text);
-    [[noreturn]] void failOpen(const SerialLink::Error &error, const QString &device);
+    [[noreturn]] void failOpen(const BusLink::Error &error, const QString &device);
 
     int m_portNum = 1;
     TVaBaudrate m_baudrate = br19200;
     TVaParity m_parity = paNone;
     std::function<QString(int)> m_resolver;
-    SerialLinkFactory m_factory;
-    std::unique_ptr<SerialLink> m_link;
+    LinkFactory m_factory;
+    std::unique_ptr<BusLink> m_link;
     int m_linkCallDepth = 0; // > 0 while a link signal is being handled
 };
 
 // The component's English text for a failed open, purge or settings change.
-QString vaCommErrorText(const SerialLink::Error &error, const QString &deviceName);
+QString vaCommErrorText(const BusLink::Error &error, const QString &deviceName);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bus/seriallink.h"
+#include "bus/buslink.h"
 #include "monitor/busframe.h"
 #include "monitor/framemeaning.h"
 

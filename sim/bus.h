@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bus/seriallink.h"
+#include "bus/buslink.h"
 #include "sim/device.h"
 
 #include <QElapsedTimer>

@@ -2,9 +2,9 @@
 
 namespace sim {
 
-SimLink::SimLink(Bus &bus, QObject *parent) : SerialLink(parent), m_bus(&bus) {}
+SimLink::SimLink(Bus &bus, QObject *parent) : BusLink(parent), m_bus(&bus) {}
 
-SimLink::SimLink(QPointer<Bus> bus, QObject *parent) : SerialLink(parent), m_bus(std::move(bus)) {}
+SimLink::SimLink(QPointer<Bus> bus, QObject *parent) : BusLink(parent), m_bus(std::move(bus)) {}
 
 SimLink::~SimLink()
 {
@@ -102,10 +102,10 @@ void SimLink::onUnplugged()
     emit resourceLost();
 }
 
-SerialLinkFactory simLinkFactory(Bus &bus)
+LinkFactory simLinkFactory(Bus &bus)
 {
     QPointer<Bus> guarded(&bus);
-    return [guarded](const QString &) -> std::unique_ptr<SerialLink> { return std::make_unique<SimLink>(guarded); };
+    return [guarded](const QString &) -> std::unique_ptr<BusLink> { return std::make_unique<SimLink>(guarded); };
 }
 
 } // namespace sim

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bus/seriallink.h"
+#include "bus/buslink.h"
 #include "sim/bus.h"
 
 #include <QPointer>
@@ -11,7 +11,7 @@ namespace sim {
 // process: no pseudo-terminal, same timing. Written bytes take their wire time
 // at the line rate; answers arrive as readyRead in chunks as the bus delivers
 // them. Opening sets the bus's line settings.
-class SimLink : public SerialLink
+class SimLink : public BusLink
 {
     Q_OBJECT
 public:
@@ -46,6 +46,6 @@ private:
 };
 
 // Link factory for TVaComm::setLinkFactory: every device name opens the bus.
-SerialLinkFactory simLinkFactory(Bus &bus);
+LinkFactory simLinkFactory(Bus &bus);
 
 } // namespace sim

@@ -351,7 +351,7 @@ private slots:
         FakeSerialTree empty;
         const SerialSystem system = empty.system();
         setSerialSystem(&system);
-        main().VaComm1->setLinkFactory(SerialLinkFactory());
+        main().VaComm1->setLinkFactory(LinkFactory());
         main().VaComm1->setPortResolver([](int) { return QStringLiteral("/nonexistent/ttyORVEK"); });
         m_dialogs->expectError(QStringLiteral("Specified device not found (/nonexistent/ttyORVEK).\r\r"
                                               "Последовательные порты не найдены: проверьте, подключен ли "

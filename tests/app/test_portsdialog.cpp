@@ -141,7 +141,7 @@ private slots:
     {
         FakeLinkFactory links;
         links.prepare = [](FakeLink &link) {
-            link.openError = {SerialLink::ErrorKind::OpenFailed, EACCES, QStringLiteral("Permission denied")};
+            link.openError = {BusLink::ErrorKind::OpenFailed, EACCES, QStringLiteral("Permission denied")};
         };
         main->VaComm1->setLinkFactory(links.factory());
         fixture->dialogs.expectError(QStringLiteral(

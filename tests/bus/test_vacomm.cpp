@@ -138,7 +138,7 @@ private slots:
         QVERIFY2(!pty->path().isEmpty(), "no pseudo-terminal");
         port = std::make_unique<TVaComm>();
         usePath(pty->path());
-        port->setLinkFactory([this](const QString &name) -> std::unique_ptr<SerialLink> {
+        port->setLinkFactory([this](const QString &name) -> std::unique_ptr<BusLink> {
             auto created = std::make_unique<QSerialPortLink>(name);
             link = created.get();
             return created;
@@ -294,7 +294,7 @@ private slots:
         QTRY_COMPARE(closed.size(), 1);
         QVERIFY(!port->Active());
         QVERIFY(!errors.isEmpty());
-        QCOMPARE(errors.last().at(0).toInt() & SerialLink::DeviceLost, int(SerialLink::DeviceLost));
+        QCOMPARE(errors.last().at(0).toInt() & BusLink::DeviceLost, int(BusLink::DeviceLost));
 
         pty = std::make_unique<Pty>();
         usePath(pty->path());

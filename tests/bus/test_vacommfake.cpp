@@ -94,7 +94,7 @@ private slots:
 
     void failedOpenLeavesPortClosed_data()
     {
-        using K = SerialLink::ErrorKind;
+        using K = BusLink::ErrorKind;
         QTest::addColumn<int>("kind");
         QTest::addColumn<bool>("inSettings");
         QTest::addColumn<QString>("text");
@@ -108,7 +108,7 @@ private slots:
         QFETCH(int, kind);
         QFETCH(bool, inSettings);
         QFETCH(QString, text);
-        const SerialLink::Error error{SerialLink::ErrorKind(kind), 16, QStringLiteral("Device or resource busy")};
+        const BusLink::Error error{BusLink::ErrorKind(kind), 16, QStringLiteral("Device or resource busy")};
         links.prepare = [&](FakeLink &link) { (inSettings ? link.settingsError : link.openError) = error; };
         QSignalSpy opened(port.get(), &TVaComm::OnOpen);
         QSignalSpy closed(port.get(), &TVaComm::OnClose);
@@ -129,10 +129,10 @@ private slots:
 
     void errorTextsKeepNamesAsTheyAre()
     {
-        const SerialLink::Error busy{SerialLink::ErrorKind::OpenFailed, 16, QStringLiteral("busy %1")};
+        const BusLink::Error busy{BusLink::ErrorKind::OpenFailed, 16, QStringLiteral("busy %1")};
         QCOMPARE(vaCommErrorText(busy, QStringLiteral("/dev/odd%2name")),
                  QStringLiteral("Can't open specified device /dev/odd%2name (Error 16, busy %1)"));
-        const SerialLink::Error settings{SerialLink::ErrorKind::Settings, 22, QStringLiteral("bad %1")};
+        const BusLink::Error settings{BusLink::ErrorKind::Settings, 22, QStringLiteral("bad %1")};
         QCOMPARE(vaCommErrorText(settings, QString()), QStringLiteral("Error writing dcb (22), bad %1"));
     }
 
@@ -154,7 +154,7 @@ private slots:
         QCOMPARE(port->PortNum(), 2);
         QCOMPARE(links.created.size(), 1);
 
-        links.last()->settingsError = {SerialLink::ErrorKind::Settings, 22, QStringLiteral("Invalid argument")};
+        links.last()->settingsError = {BusLink::ErrorKind::Settings, 22, QStringLiteral("Invalid argument")};
         QCOMPARE(errorText([&] { port->setBaudrate(br128000); }), QStringLiteral("Error writing dcb (22), Invalid argument"));
         QVERIFY(port->Active());
     }
@@ -186,7 +186,7 @@ private slots:
         link->refuseWrites = true;
         QCOMPARE(port->WriteBuf(frame, 8), 0);
         QCOMPARE(errors.size(), 1);
-        QCOMPARE(errors.at(0).at(0).toInt(), int(SerialLink::TransmitFailed));
+        QCOMPARE(errors.at(0).at(0).toInt(), int(BusLink::TransmitFailed));
     }
 
     void purges()
@@ -199,7 +199,7 @@ private slots:
         port->PurgeWrite();
         QCOMPARE(link->clearInputCalls, 1);
         QCOMPARE(link->clearOutputCalls, 1);
-        link->purgeError = {SerialLink::ErrorKind::Purge, 5, QStringLiteral("Input/output error")};
+        link->purgeError = {BusLink::ErrorKind::Purge, 5, QStringLiteral("Input/output error")};
         QCOMPARE(errorText([&] { port->PurgeRead(); }), QStringLiteral("Error clearing buffers (5), Input/output error"));
         QCOMPARE(errorText([&] { port->PurgeWrite(); }), QStringLiteral("Error clearing buffers (5), Input/output error"));
     }
@@ -213,9 +213,9 @@ private slots:
         links.last()->receive(QByteArray::fromHex("06000100"));
         QCOMPARE(rx.size(), 2);
         QCOMPARE(rx.at(0).at(0).toByteArray() + rx.at(1).at(0).toByteArray(), QByteArray::fromHex("010406000100"));
-        links.last()->raiseLineError(SerialLink::ParityError | SerialLink::Overrun);
+        links.last()->raiseLineError(BusLink::ParityError | BusLink::Overrun);
         QCOMPARE(errors.size(), 1);
-        QCOMPARE(errors.at(0).at(0).toInt(), SerialLink::ParityError | SerialLink::Overrun);
+        QCOMPARE(errors.at(0).at(0).toInt(), BusLink::ParityError | BusLink::Overrun);
     }
 
     void closingFromInsideAHandlerIsSafe()
@@ -243,7 +243,7 @@ private slots:
         connect(port.get(), &TVaComm::OnError, this, [&](int flags) { order << QStringLiteral("error %1").arg(flags); });
         connect(port.get(), &TVaComm::OnClose, this, [&] { order << QStringLiteral("close"); });
         links.last()->loseDevice();
-        QCOMPARE(order, (QStringList{QStringLiteral("error %1").arg(SerialLink::DeviceLost), "close"}));
+        QCOMPARE(order, (QStringList{QStringLiteral("error %1").arg(BusLink::DeviceLost), "close"}));
         QVERIFY(!port->Active());
         const std::uint8_t byte = 0;
         QCOMPARE(port->WriteBuf(&byte, 1), 0);

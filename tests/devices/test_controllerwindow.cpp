@@ -254,13 +254,13 @@ private slots:
         choose(groups(), QStringLiteral("UT1 - UT3"));
         FakeLinkFactory links;
         links.prepare = [](FakeLink &link) {
-            link.purgeError = {SerialLink::ErrorKind::Purge, 5, QStringLiteral("Input/output error")};
+            link.purgeError = {BusLink::ErrorKind::Purge, 5, QStringLiteral("Input/output error")};
         };
         m_host->comm.Close();
         m_host->comm.setLinkFactory(links.factory());
         m_host->comm.Open();
         m_dialogs->answerQuestion(Confirm, true);
-        m_dialogs->expectError(vaCommErrorText({SerialLink::ErrorKind::Purge, 5, QStringLiteral("Input/output error")},
+        m_dialogs->expectError(vaCommErrorText({BusLink::ErrorKind::Purge, 5, QStringLiteral("Input/output error")},
                                                m_host->comm.DeviceName()));
         QTest::mouseClick(writeButton(), Qt::LeftButton);
         QCOMPARE(m_dialogs->texts("error").size(), 1);

@@ -23,9 +23,9 @@ const QByteArray KrvProbeAnswer = frame("010406000C00020069");
 // Collects what a link receives, one entry per readyRead.
 struct Receiver
 {
-    explicit Receiver(SerialLink &link)
+    explicit Receiver(BusLink &link)
     {
-        QObject::connect(&link, &SerialLink::readyRead, &link, [this, &link] {
+        QObject::connect(&link, &BusLink::readyRead, &link, [this, &link] {
             const QByteArray bytes = link.readAll();
             chunks.append(bytes);
             all.append(bytes);
@@ -330,7 +330,7 @@ private slots:
         addKrv(bus);
         SimLink link(bus);
         QVERIFY(link.open({19200, paNone}));
-        QSignalSpy ready(&link, &SerialLink::readyRead);
+        QSignalSpy ready(&link, &BusLink::readyRead);
         link.write(KrvProbe);
         QTRY_VERIFY_WITH_TIMEOUT(ready.count() > 0, 5000);
         QVERIFY(link.clearInput());
@@ -339,7 +339,7 @@ private slots:
         link.close();
         QVERIFY(!link.isOpen());
         QCOMPARE(link.write(KrvProbe), qint64(-1));
-        QCOMPARE(link.lastError().kind, SerialLink::ErrorKind::Write);
+        QCOMPARE(link.lastError().kind, BusLink::ErrorKind::Write);
         bus.inject(QByteArray::fromHex("AABB"));
         QTest::qWait(50);
         QVERIFY(link.readAll().isEmpty());
@@ -359,7 +359,7 @@ private slots:
     {
         auto bus = std::make_unique<Bus>();
         addKrv(*bus);
-        const SerialLinkFactory factory = simLinkFactory(*bus);
+        const LinkFactory factory = simLinkFactory(*bus);
         auto link = factory(QStringLiteral("/dev/ttyUSB0"));
         QVERIFY(link->open({19200, paNone}));
         QVERIFY(!link->open({19200, paNone}));
@@ -367,7 +367,7 @@ private slots:
         bus.reset();
         auto late = factory(QStringLiteral("/dev/ttyUSB0"));
         QVERIFY(!late->open({19200, paNone}));
-        QCOMPARE(late->lastError().kind, SerialLink::ErrorKind::NotFound);
+        QCOMPARE(late->lastError().kind, BusLink::ErrorKind::NotFound);
         QCOMPARE(link->write(KrvProbe), qint64(-1));
     }
 

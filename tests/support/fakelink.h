@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bus/seriallink.h"
+#include "bus/buslink.h"
 
 #include <QList>
 #include <QPointer>
@@ -10,10 +10,10 @@
 #include <memory>
 #include <utility>
 
-// In-memory SerialLink for unit tests. Set the public fields to choose how it
+// In-memory BusLink for unit tests. Set the public fields to choose how it
 // behaves, call the drive functions to make the "device" act, read the record
 // fields to see what the port did with it.
-class FakeLink final : public SerialLink
+class FakeLink final : public BusLink
 {
 public:
     explicit FakeLink(const QString &deviceName = QString()) : deviceName(deviceName) {}
@@ -116,9 +116,9 @@ struct FakeLinkFactory
 
     FakeLink *last() const { return created.isEmpty() ? nullptr : created.last().data(); }
 
-    SerialLinkFactory factory()
+    LinkFactory factory()
     {
-        return [this](const QString &deviceName) -> std::unique_ptr<SerialLink> {
+        return [this](const QString &deviceName) -> std::unique_ptr<BusLink> {
             devicesRequested.append(deviceName);
             auto link = std::make_unique<FakeLink>(deviceName);
             if (prepare)

@@ -20,8 +20,9 @@ struct LineSettings
 };
 
 // The byte pipe under TVaComm: a real serial device, the in-process simulated
-// bus, or a test fake. Everything is called and signalled on the GUI thread.
-class SerialLink : public QObject
+// bus, or a test fake; whatever a port number leads to. Everything is called and
+// signalled on the GUI thread.
+class BusLink : public QObject
 {
     Q_OBJECT
 public:
@@ -46,7 +47,7 @@ public:
     };
 
     using QObject::QObject;
-    ~SerialLink() override = default;
+    ~BusLink() override = default;
 
     virtual bool open(const LineSettings &settings) = 0;
     virtual void close() = 0;
@@ -75,5 +76,5 @@ signals:
     void resourceLost();
 };
 
-// Creates the link for a resolved device name (for example "/dev/ttyUSB0").
-using SerialLinkFactory = std::function<std::unique_ptr<SerialLink>(const QString &deviceName)>;
+// Creates the link for what a port number maps to (for example "/dev/ttyUSB0").
+using LinkFactory = std::function<std::unique_ptr<BusLink>(const QString &address)>;
