@@ -2,6 +2,7 @@
 
 #include "app/picturebutton.h"
 #include "app/portsdialog.h"
+#include "bus/buschannel.h"
 #include "bus/portmap.h"
 #include "bus/ticktimer.h"
 #include "bus/vacomm.h"
@@ -66,7 +67,7 @@ void setPosition(QProgressBar *bar, int position)
 TFOrvekConfigurator::TFOrvekConfigurator(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                           | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_frames(std::make_unique<RequestLayer>())
+      m_channel(new BusChannel(this))
 {
     FOrvekConfigurator = this;
     setObjectName(QStringLiteral("FOrvekConfigurator"));
@@ -117,12 +118,11 @@ TFOrvekConfigurator::~TFOrvekConfigurator()
 
 void TFOrvekConfigurator::wirePort()
 {
-    VaComm1 = new TVaComm(this);
-    VaComm1->setObjectName(QStringLiteral("VaComm1"));
-    VaComm1->setPortResolver([this](int port) { return resolvePort(port); });
+    m_channel->setObjectName(QStringLiteral("BusChannel"));
+    m_channel->setPortResolver([this](int port) { return resolvePort(port); });
+    VaComm1 = &m_channel->port();
     connect(VaComm1, &TVaComm::OnOpen, this, [this] { guarded(this, [this] { VaComm1Open(); }); });
     connect(VaComm1, &TVaComm::OnClose, this, [this] { guarded(this, [this] { VaComm1Close(); }); });
-    connect(VaComm1, &TVaComm::OnRxBuf, this, &TFOrvekConfigurator::VaComm1RxBuf);
     // Line errors are ignored: a damaged answer shows up as a CRC error anyway. A
     // lost device is reported once the port has closed, out of the port's own signal.
     connect(VaComm1, &TVaComm::OnLost, this, [this] { guarded(this, [this] { onPortLost(); }); },
@@ -135,9 +135,11 @@ void TFOrvekConfigurator::wireSearch()
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(300);
     m_ticks = std::make_unique<QtTickTimer>(*Timer1);
-    m_search = std::make_unique<DeviceSearch>(*VaComm1, *m_frames, *m_ticks);
+    m_search = std::make_unique<DeviceSearch>(*m_channel, *m_ticks);
     m_search->lastAddress = [this] { return RxSpinEdit3->IntValue(); };
-    m_ticks->onTick = [this] { guarded(this, [this] { Timer1Timer(); }); };
+    connect(m_search.get(), &DeviceSearch::finished, this, [this](const DeviceSearch::Result &result) {
+        guarded(this, [this, result] { onSearchFinished(result); });
+    });
     connect(m_search.get(), &DeviceSearch::cursorMoved, this, [this](int address) {
         setPosition(ProgressBar1, address);
     });
@@ -231,9 +233,9 @@ void TFOrvekConfigurator::buildDeviceGroup(QGroupBox *group)
     grid->setContentsMargins(0, 0, 0, 0);
     std::map<int, TPictureButton *> byTag;
     for (const DeviceKind &kind : DeviceKinds()) {
-        auto *button = new TPictureButton(QString::fromUtf8(kind.caption), deviceIcon(kind.tag), DeviceGroup);
+        auto *button = new TPictureButton(kind.caption, pictureIcon(kind.picture), DeviceGroup);
         button->setObjectName(QString::fromLatin1(kind.buttonName));
-        button->setToolTip(QString::fromUtf8(kind.hint));
+        button->setToolTip(kind.hint);
         button->setProperty("Tag", kind.tag);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         const int tag = kind.tag;
@@ -284,16 +286,6 @@ QString TFOrvekConfigurator::resolvePort(int port) const
     return ResolvePort(TFormStorage::filePath(), port);
 }
 
-QString TFOrvekConfigurator::foundAddressText() const
-{
-    return StaticTextAddr->text();
-}
-
-QString TFOrvekConfigurator::baudRateText() const
-{
-    return RadioGroup1->selectedText();
-}
-
 void TFOrvekConfigurator::setWindowOpener(DeviceWindowKind kind, WindowOpener opener)
 {
     m_openers[kind] = std::move(opener);
@@ -327,8 +319,7 @@ void TFOrvekConfigurator::FormClose()
 {
     if (m_monitor)
         m_monitor->close();
-    if (VaComm1->Active())
-        VaComm1->Close();
+    m_channel->close();
 }
 
 bool TFOrvekConfigurator::eventFilter(QObject *watched, QEvent *event)
@@ -355,8 +346,8 @@ bool TFOrvekConfigurator::eventFilter(QObject *watched, QEvent *event)
 
 void TFOrvekConfigurator::Action1Execute()
 {
-    if (VaComm1->Active())
-        VaComm1->Close();
+    // The search ends as the port closes.
+    m_channel->close();
 }
 
 void TFOrvekConfigurator::BitBtn1Click()
@@ -389,9 +380,7 @@ void TFOrvekConfigurator::BitBtnMonitorClick()
         m_monitor = new TFMonitor(*VaComm1);
         m_monitor->setAttribute(Qt::WA_DeleteOnClose);
         m_monitor->setWindowIcon(windowIcon());
-        m_monitor->setProtocol([this] {
-            return m_search->DeviceKind == TagSET4TM ? monitor::Protocol::Set4tm : monitor::Protocol::Modbus;
-        });
+        m_monitor->setProtocol([this] { return m_channel->protocol(); });
     }
     m_monitor->show();
     m_monitor->raise();

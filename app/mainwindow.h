@@ -1,9 +1,8 @@
 #pragma once
 
-#include "app/devicesearch.h"
-#include "bus/requestlayer.h"
+#include "app/devicewindows.h"
 #include "devices/devicehost.h"
-#include "devices/devicewindows.h"
+#include "scan/devicesearch.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -11,6 +10,7 @@
 #include <map>
 #include <memory>
 
+class BusChannel;
 class QAction;
 class QGridLayout;
 class QGroupBox;
@@ -27,8 +27,8 @@ class TRxSpinEdit;
 class TVaComm;
 
 // The main window: connection parameters, the seven device buttons and the
-// address search. It owns the one serial port and the one pair of frame buffers
-// that every device window uses.
+// address search. It owns the bus channel (the one port and the one pair of
+// frame buffers) that every device window uses.
 class TFOrvekConfigurator : public QWidget, public DeviceHost
 {
     Q_OBJECT
@@ -39,10 +39,8 @@ public:
     ~TFOrvekConfigurator() override;
 
     // DeviceHost
-    TVaComm &port() override { return *VaComm1; }
-    RequestLayer &frames() override { return *m_frames; }
-    QString foundAddressText() const override;
-    QString baudRateText() const override;
+    BusChannel &channel() override { return *m_channel; }
+    const FoundDevice &found() const override { return m_found; }
 
     // Replaces how a device window kind is opened (tests).
     void setWindowOpener(DeviceWindowKind kind, WindowOpener opener);
@@ -60,7 +58,6 @@ public:
     TFMonitor *monitor() const; // the open bus monitor, or nullptr
     void VaComm1Open();
     void VaComm1Close();
-    void VaComm1RxBuf(const QByteArray &bytes);
     void RxSpinEdit2Change();
     void RxSpinEdit3Change();
 
@@ -75,13 +72,14 @@ private:
     void buildDeviceGroup(QGroupBox *group);
     void wirePort();
     void wireSearch();
-    void openFoundWindow(DeviceWindowKind kind);
-    void showNotBuiltYet(DeviceWindowKind kind);
-    void endSearch();
+    void onSearchFinished(const DeviceSearch::Result &result);
+    void openFoundWindow(const FoundDevice &found);
+    void showNotBuiltYet(const FoundDevice &found);
     void onPortLost();
     QString resolvePort(int port) const;
 
-    std::unique_ptr<RequestLayer> m_frames;
+    BusChannel *m_channel;
+    FoundDevice m_found;
     std::unique_ptr<QtTickTimer> m_ticks;
     std::unique_ptr<DeviceSearch> m_search;
     std::map<DeviceWindowKind, WindowOpener> m_openers;

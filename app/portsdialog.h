@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bus/serialdevices.h"
+#include "bus/serial/serialdevices.h"
 
 #include <QDialog>
 #include <QList>

@@ -1,7 +1,8 @@
 #include "app/mainwindow.h"
 
-#include "bus/porthints.h"
-#include "bus/serialdevices.h"
+#include "bus/buschannel.h"
+#include "bus/linkfactory.h"
+#include "bus/requestlayer.h"
 #include "bus/vacomm.h"
 #include "widgets/dialogs.h"
 #include "widgets/radiogroup.h"
@@ -11,44 +12,43 @@
 #include <QProgressBar>
 #include <QWidget>
 
-// The main window's side of the address search; the steps themselves are DeviceSearch's.
+// The main window's side of the address search: it starts the engine with the
+// editors' values and shows what the engine reports.
 
 void TFOrvekConfigurator::BitBtnKRVClick(int tag)
 {
-    m_search->prepare(tag, RxSpinEdit4->IntValue(), RxSpinEdit3->IntValue());
-    ProgressBar1->setMaximum(m_search->endAddress());
+    DeviceSearch::Plan plan;
+    plan.tag = tag;
+    plan.intervalMs = RxSpinEdit4->IntValue();
+    plan.port = RxSpinEdit1->IntValue();
+    plan.line.baudRate = TVaComm::baudRateValue(static_cast<TVaBaudrate>(RadioGroup1->ItemIndex() + br4800));
+    plan.line.parity = static_cast<TVaParity>(qBound(0, RadioGroup2->ItemIndex(), 2));
+    plan.first = RxSpinEdit2->IntValue();
+    plan.last = RxSpinEdit3->IntValue();
+    ProgressBar1->setMaximum(plan.last + 1);
     ProgressBar1->setValue(ProgressBar1->minimum());
-    VaComm1->setPortNum(RxSpinEdit1->IntValue());
-    VaComm1->setBaudrate(static_cast<TVaBaudrate>(RadioGroup1->ItemIndex() + br4800));
-    VaComm1->setParity(static_cast<TVaParity>(qBound(0, RadioGroup2->ItemIndex(), 2)));
     try {
-        VaComm1->Open();
+        m_search->start(plan);
     } catch (const EVaCommError &error) {
         // The component's text, then what the user can do about it.
-        showError(this, openFailureMessage(error, serialSystem()));
+        showError(this, OpenFailureMessage(error));
     }
 }
 
 void TFOrvekConfigurator::VaComm1Open()
 {
     DeviceGroup->setEnabled(false);
-    m_search->arm(RxSpinEdit2->IntValue());
 }
 
 void TFOrvekConfigurator::VaComm1Close()
 {
-    m_search->stop();
     ProgressBar1->setValue(ProgressBar1->minimum());
     DeviceGroup->setEnabled(true);
-    m_frames->ResetRx();
-    m_frames->ResetTx();
+    RequestLayer &frames = m_channel->frames();
+    frames.ResetRx();
+    frames.ResetTx();
     StaticTextAddr->clear();
     StaticTextMsg->clear();
-}
-
-void TFOrvekConfigurator::VaComm1RxBuf(const QByteArray &bytes)
-{
-    m_frames->VaComm1RxBuf(bytes);
 }
 
 void TFOrvekConfigurator::RxSpinEdit2Change()
@@ -63,47 +63,39 @@ void TFOrvekConfigurator::RxSpinEdit3Change()
 
 void TFOrvekConfigurator::Timer1Timer()
 {
-    DeviceSearch::Outcome outcome = DeviceSearch::Outcome::Continue;
-    try {
-        outcome = m_search->tick();
-    } catch (const std::exception &e) {
-        // A lasting fault (a full output buffer, a failing purge) ends the search
-        // with one box instead of one per tick.
-        endSearch();
-        showError(this, QString::fromUtf8(e.what()));
-        return;
-    }
-    switch (outcome) {
-    case DeviceSearch::Outcome::Continue: break;
-    case DeviceSearch::Outcome::Found:
-        openFoundWindow(m_search->foundWindow());
-        endSearch();
+    m_search->tick();
+}
+
+void TFOrvekConfigurator::onSearchFinished(const DeviceSearch::Result &result)
+{
+    switch (result.end) {
+    case DeviceSearch::Result::End::Found:
+        openFoundWindow(result.found);
+        // Closing runs VaComm1Close, which returns the window to idle.
+        m_channel->close();
         break;
-    case DeviceSearch::Outcome::Exhausted:
-        endSearch();
+    case DeviceSearch::Result::End::Exhausted:
         showWarning(this, QStringLiteral("Устройства в заданном даипазоне адресов (от %1 до %2) не обнаружены!\r"
                                          "Проверьте параметры подключения и повторите поиск.")
                               .arg(RxSpinEdit2->IntValue())
                               .arg(RxSpinEdit3->IntValue()));
         break;
+    case DeviceSearch::Result::End::Failed:
+        showError(this, result.error);
+        break;
+    case DeviceSearch::Result::End::Stopped:
+        break;
     }
 }
 
-void TFOrvekConfigurator::endSearch()
+void TFOrvekConfigurator::openFoundWindow(const FoundDevice &found)
 {
-    m_search->stop();
-    // Closing runs VaComm1Close, which returns the window to idle.
-    if (VaComm1->Active())
-        VaComm1->Close();
-}
-
-void TFOrvekConfigurator::openFoundWindow(DeviceWindowKind kind)
-{
-    const auto opener = m_openers.find(kind);
+    const auto opener = m_openers.find(found.kind);
     if (opener == m_openers.end() || !opener->second) {
-        showNotBuiltYet(kind);
+        showNotBuiltYet(found);
         return;
     }
+    m_found = found;
     m_deviceWindowOpen = true;
     try {
         opener->second(*this, this);
@@ -114,11 +106,12 @@ void TFOrvekConfigurator::openFoundWindow(DeviceWindowKind kind)
     m_deviceWindowOpen = false;
 }
 
-void TFOrvekConfigurator::showNotBuiltYet(DeviceWindowKind kind)
+void TFOrvekConfigurator::showNotBuiltYet(const FoundDevice &found)
 {
+    const DeviceKind *kind = FindDeviceKind(found.kind);
     showInformation(this, QStringLiteral("По адресу %1 найдено устройство \"%2\".\rОкно этого устройства в данной "
                                          "версии программы не предусмотрено.")
-                              .arg(StaticTextAddr->text(), DeviceWindowTitle(kind)));
+                              .arg(QString::number(found.address), kind ? kind->windowCaption : QString()));
 }
 
 void TFOrvekConfigurator::onPortLost()
@@ -128,5 +121,5 @@ void TFOrvekConfigurator::onPortLost()
         return;
     showError(this, QStringLiteral("Связь с портом %1 потеряна: адаптер отключен или порт закрыт.\rПоиск устройств "
                                    "остановлен. Проверьте подключение и повторите поиск.")
-                        .arg(VaComm1->DeviceName()));
+                        .arg(m_channel->address()));
 }

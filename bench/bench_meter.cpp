@@ -7,7 +7,7 @@
 #include "app/mainwindow.h"
 #include "bench/benchsupport.h"
 #include "bus/vacomm.h"
-#include "devices/devicekinds.h"
+#include "devices/devicecatalogue.h"
 #include "meter/setmain.h"
 #include "resources/images.h"
 #include "widgets/dialogs.h"

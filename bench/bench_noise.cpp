@@ -8,6 +8,7 @@
 // The default rate is far above any RS-485 line: the noise then arrives in full
 // 4 KB chunks every 4 ms, the hardest case for the event loop.
 #include "app/mainwindow.h"
+#include "bus/buschannel.h"
 #include "bus/vacomm.h"
 #include "devices/krvmain.h"
 #include "sim/relays.h"
@@ -108,7 +109,7 @@ int main(int argc, char **argv)
         sim::Bus bus;
         tuneForTests(bus);
         TFOrvekConfigurator main;
-        main.VaComm1->setLinkFactory(sim::simLinkFactory(bus));
+        main.channel().setLinkFactory(sim::simLinkFactory(bus));
         int found = 0, judged = 0, largestRx = 0;
         main.setWindowOpener(DeviceWindowKind::ZDLT, [&](DeviceHost &, QWidget *) { ++found; });
         QObject::connect(&main.search(), &DeviceSearch::judged, [&](DeviceSearch::Status) {

@@ -1,7 +1,7 @@
 #include "bus/vacomm.h"
 
 #include "bus/portmap.h"
-#include "bus/qserialportlink.h"
+#include "bus/linkfactory.h"
 
 #include <cerrno>
 #include <iterator>
@@ -24,11 +24,6 @@ public:
 private:
     int &m_depth;
 };
-
-std::unique_ptr<BusLink> defaultLink(const QString &deviceName)
-{
-    return std::make_unique<QSerialPortLink>(deviceName);
-}
 
 // The link's own error number and text under the kind the operation stands for.
 BusLink::Error errorAs(BusLink::ErrorKind kind, BusLink::Error error)
@@ -126,6 +121,21 @@ void TVaComm::setParity(TVaParity parity)
     applyToLink();
 }
 
+void TVaComm::setLine(const LineSettings &line)
+{
+    m_baudrate = baudrateOf(line.baudRate);
+    m_parity = line.parity;
+    applyToLink();
+}
+
+TVaBaudrate TVaComm::baudrateOf(qint32 bitsPerSecond)
+{
+    for (int rate = br110; rate <= br256000; ++rate)
+        if (baudRateValue(static_cast<TVaBaudrate>(rate)) == bitsPerSecond)
+            return static_cast<TVaBaudrate>(rate);
+    return brUser;
+}
+
 LineSettings TVaComm::lineSettings() const
 {
     LineSettings settings;
@@ -155,7 +165,7 @@ void TVaComm::Open()
     if (settings.baudRate <= 0)
         fail(vaCommErrorText(invalidSettings(), device));
 
-    std::unique_ptr<BusLink> link = m_factory ? m_factory(device) : defaultLink(device);
+    std::unique_ptr<BusLink> link = m_factory ? m_factory(device) : CreateLink(device);
     if (!link)
         failOpen({BusLink::ErrorKind::NotFound, ENOENT, QString()}, device);
 

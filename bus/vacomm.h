@@ -50,9 +50,9 @@ public:
     explicit TVaComm(QObject *parent = nullptr);
     ~TVaComm() override; // releases the device without raising OnClose
 
-    // Port number -> device name; the default maps n to "/dev/ttyUSB<n-1>".
+    // Port number -> address; the default maps n to "/dev/ttyUSB<n-1>".
     void setPortResolver(std::function<QString(int)> resolver);
-    // Link construction; the default opens a real serial device through QSerialPort.
+    // Link construction; by default the link factory chooses by the address.
     void setLinkFactory(LinkFactory factory);
 
     int PortNum() const { return m_portNum; }
@@ -63,8 +63,12 @@ public:
     void setBaudrate(TVaBaudrate rate); // takes effect at once on an open port
     TVaParity Parity() const { return m_parity; }
     void setParity(TVaParity parity);   // likewise
+    // Both at once. A rate outside the enumeration becomes brUser, which no link is
+    // asked to run at: opening then fails with the settings error.
+    void setLine(const LineSettings &line);
     LineSettings lineSettings() const;
     static qint32 baudRateValue(TVaBaudrate rate); // 0 for brUser and values outside the enumeration
+    static TVaBaudrate baudrateOf(qint32 bitsPerSecond); // brUser for a rate the enumeration lacks
 
     // Limit of output accepted and not yet handed to the device.
     static constexpr int OutputBufferSize = 4096;

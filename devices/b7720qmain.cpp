@@ -1,5 +1,6 @@
 #include "devices/b7720qmain.h"
 
+#include "devices/devicecatalogue.h"
 #include "devices/b7720qprotocol.h"
 #include "widgets/vrblinkled.h"
 
@@ -13,7 +14,7 @@ TFB7720Q *FB7720Q = nullptr;
 DeviceProfile TFB7720Q::makeProfile()
 {
     DeviceProfile p;
-    p.caption = QStringLiteral("Модуль ввода/вывода B-7720Q (8xDi/8Do)");
+    p.caption = WindowCaption(DeviceWindowKind::B7720Q);
     p.deviceName = QStringLiteral("B-7720Q");
     p.reportPrefix = QStringLiteral("B7720Q-");
     p.useModuleLabels();
@@ -39,7 +40,7 @@ TFB7720Q::TFB7720Q(DeviceHost &host, QWidget *parent)
         led->setBlinkLedType(TVrBlinkLed::ltRectangle);
         led->setLayout(TVrBlinkLed::ImageTop);
         row->addWidget(led);
-        m_inputs[k] = led;
+        showOn(led->Caption(), led);
     }
     monitoringLayout()->addStretch(1);
 }
@@ -48,7 +49,7 @@ TFB7720Q::~TFB7720Q() = default;
 
 void TFB7720Q::fillIdentification(const std::uint8_t *, int)
 {
-    StaticTextVer->setText(QStringLiteral("B3.00"));
+    StaticTextVer->setText(QString::fromLatin1(b7720q::FirmwareVersion));
 }
 
 void TFB7720Q::frameTestRequest(RequestLayer &frames, std::uint8_t address)
@@ -56,7 +57,7 @@ void TFB7720Q::frameTestRequest(RequestLayer &frames, std::uint8_t address)
     b7720q::frameTestRequest(frames, address);
 }
 
-void TFB7720Q::decodeMonitoring(const std::uint8_t *rx, int rxCount)
+Readings TFB7720Q::decodeReadings(const std::uint8_t *rx, int rxCount)
 {
-    ShowBits(m_inputs, b7720q::inputs(rx, rxCount));
+    return InputStates(b7720q::inputs(rx, rxCount), 8);
 }

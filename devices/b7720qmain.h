@@ -2,10 +2,6 @@
 
 #include "devices/devicewindow.h"
 
-#include <array>
-
-class TVrBlinkLed;
-
 // The B-7720Q I/O module window: eight discrete inputs on LEDs.
 class TFB7720Q : public TDeviceWindow
 {
@@ -19,10 +15,7 @@ public:
 protected:
     void fillIdentification(const std::uint8_t *rx, int rxCount) override;
     void frameTestRequest(RequestLayer &frames, std::uint8_t address) override;
-    void decodeMonitoring(const std::uint8_t *rx, int rxCount) override;
-
-private:
-    std::array<TVrBlinkLed *, 8> m_inputs{};
+    Readings decodeReadings(const std::uint8_t *rx, int rxCount) override;
 };
 
 extern TFB7720Q *FB7720Q;

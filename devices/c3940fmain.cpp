@@ -5,6 +5,7 @@
 #include "bus/requestlayer.h"
 #include "bus/vacomm.h"
 #include "devices/c3940fprotocol.h"
+#include "devices/devicecatalogue.h"
 #include "devices/devicewindow.h"
 #include "resources/images.h"
 #include "widgets/dialogs.h"
@@ -100,7 +101,7 @@ private:
 TFC3940F::TFC3940F(DeviceHost &host, QWidget *parent) : QDialog(parent), m_host(host)
 {
     setObjectName(QStringLiteral("FC3940F"));
-    setWindowTitle(QStringLiteral("Система ТРАВ/ЖНКТ Ортикс-Т"));
+    setWindowTitle(WindowCaption(DeviceWindowKind::C3940F));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedSize(460, 608);
 
@@ -220,12 +221,13 @@ void TFC3940F::setGroupSelectorYellow(bool yellow)
 
 void TFC3940F::FormShow()
 {
-    StaticTextVer->setText(QStringLiteral("01 от 15.02.23")); // not read from the controller
+    StaticTextVer->setText(QString::fromUtf8(c3940f::FirmwareVersion));
     StaticTextAddr->setText(m_host.foundAddressText());
     StaticTextBaud->setText(m_host.baudRateText());
 
-    const RequestLayer &frames = m_host.frames();
-    const std::uint8_t config = c3940f::configurationOfAnswer(frames.RxFrame, frames.RxCount);
+    const QByteArray &answer = m_host.found().answer;
+    const std::uint8_t config = c3940f::configurationOfAnswer(reinterpret_cast<const std::uint8_t *>(answer.constData()),
+                                                              int(answer.size()));
     const int group = c3940f::groupIndex(config);
     setGroupSelectorYellow(group == c3940f::NoGroup);
     ComboBox1->setCurrentIndex(group);
@@ -263,7 +265,7 @@ void TFC3940F::BitBtnWriteToPLCClick()
 
         frames.ResetRx();
         frames.ResetTx();
-        c3940f::frameWrite(frames, static_cast<std::uint8_t>(StaticTextAddr->text().toInt()),
+        c3940f::frameWrite(frames, static_cast<std::uint8_t>(m_host.found().address),
                            c3940f::configurationByte(group, variant));
         TVaComm &port = m_host.port();
         port.PurgeWrite();

@@ -16,6 +16,8 @@ constexpr std::uint16_t BitCount = 4;
 constexpr std::uint8_t VariantBit = 0x08;
 constexpr int WriteRequestLength = 10;
 constexpr int WriteAnswerLength = 8; // the echo of address, function, first coil and count
+// The controller does not report its version; this is the one its firmware has.
+constexpr const char *FirmwareVersion = "01 от 15.02.23";
 
 // Index of the sensor group list when nothing is selected.
 constexpr int NoGroup = -1;

@@ -4,6 +4,8 @@
 #include "bus/ticktimer.h"
 #include "bus/vacomm.h"
 
+#include <exception>
+
 bool CommTest::Device::accepts(const RequestLayer &frames) const
 {
     return frames.CheckResponseCrc();
@@ -40,6 +42,18 @@ bool CommTest::isRunning() const
 }
 
 void CommTest::tick()
+{
+    // A lasting fault stops the test once instead of at every tick.
+    try {
+        step();
+    } catch (const std::exception &e) {
+        stop();
+        m_lastError = QString::fromUtf8(e.what());
+        emit finished(Stop::Failed);
+    }
+}
+
+void CommTest::step()
 {
     // What the device has received is taken in first; that may find the port lost.
     m_port.PollInput();

@@ -42,6 +42,7 @@ public:
     enum class Stop {
         CountReached, // the count was passed: the window stops as if Stop had been pressed
         PortLost,     // the port closed under the test
+        Failed,       // a lasting port fault (a full output buffer, a failing purge): lastError()
     };
 
     // Corrupted exchanges journalled before the journal only counts them.
@@ -60,6 +61,8 @@ public:
     void stop();
     bool isRunning() const;
     void tick();
+    // The text of the fault a Failed stop was for.
+    QString lastError() const { return m_lastError; }
 
     const TestCounters &counters() const { return m_counters; }
 
@@ -71,6 +74,7 @@ signals:
     void finished(CommTest::Stop why);
 
 private:
+    void step();
     void send();
     void judge();
     void dropUnasked();
@@ -82,5 +86,6 @@ private:
     TestCounters &m_counters;
     Device &m_device;
     bool m_awaiting = false; // a request is out whose answer has not been judged
+    QString m_lastError;
     int m_journalled = 0;
 };

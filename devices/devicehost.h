@@ -1,18 +1,22 @@
 #pragma once
 
+#include "bus/buschannel.h"
+#include "devices/founddevice.h"
+
 #include <QString>
 
-class RequestLayer;
-class TVaComm;
-
-// What a device window takes from the main window: the open port, the shared
-// frame buffers, the address the search found and the baud rate chosen.
+// What a device window is given: the channel, open on the line the device was
+// found at, and the found device itself.
 class DeviceHost
 {
 public:
     virtual ~DeviceHost() = default;
-    virtual TVaComm &port() = 0;
-    virtual RequestLayer &frames() = 0;
-    virtual QString foundAddressText() const = 0; // text of the main window's StaticTextAddr
-    virtual QString baudRateText() const = 0;     // the selected baud rate item ("19200")
+    virtual BusChannel &channel() = 0;
+    virtual const FoundDevice &found() const = 0;
+
+    TVaComm &port() { return channel().port(); }
+    RequestLayer &frames() { return channel().frames(); }
+    // The address and the rate as the identification shows them.
+    QString foundAddressText() const { return QString::number(found().address); }
+    QString baudRateText() const { return QString::number(found().line.baudRate); }
 };

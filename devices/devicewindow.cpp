@@ -25,14 +25,20 @@ TDeviceWindow::~TDeviceWindow() = default;
 
 std::uint8_t TDeviceWindow::currentAddress() const
 {
-    return static_cast<std::uint8_t>(StaticTextAddr->text().toInt());
+    return static_cast<std::uint8_t>(m_address);
+}
+
+void TDeviceWindow::setAddress(int address)
+{
+    m_address = address;
+    StaticTextAddr->setText(QString::number(address));
 }
 
 void TDeviceWindow::FormShow()
 {
-    RequestLayer &frames = m_host.frames();
-    fillIdentification(frames.RxFrame, frames.RxCount);
-    StaticTextAddr->setText(m_host.foundAddressText());
+    const QByteArray &answer = m_host.found().answer;
+    fillIdentification(reinterpret_cast<const std::uint8_t *>(answer.constData()), int(answer.size()));
+    setAddress(m_host.found().address);
     StaticTextBaud->setText(m_profile.fixedBaudText.isEmpty() ? m_host.baudRateText() : m_profile.fixedBaudText);
     PageControl1->setCurrentIndex(0);
     TabSheet1Show();
@@ -47,8 +53,8 @@ void TDeviceWindow::frameRequest(RequestLayer &frames, std::uint8_t address)
 void TDeviceWindow::decode(const RequestLayer &frames)
 {
     // A refusal passes the CRC check and counts as accepted, but it carries no values.
-    if (counters().monitoring && !ModbusExceptionCode(frames.RxFrame, frames.RxCount))
-        decodeMonitoring(frames.RxFrame, frames.RxCount);
+    if (!ModbusExceptionCode(frames.RxFrame, frames.RxCount))
+        readings().publish(decodeReadings(frames.RxFrame, frames.RxCount));
 }
 
 bool TDeviceWindow::ensurePortOpen()
@@ -91,7 +97,7 @@ void TDeviceWindow::BitBtnAddrClick()
 {
     if (!ensurePortOpen())
         return;
-    const int current = StaticTextAddr->text().toInt();
+    const int current = m_address;
     const int wanted = RxSpinEditAddr->IntValue();
     if (current == wanted)
         return;
@@ -108,7 +114,7 @@ void TDeviceWindow::BitBtnAddrClick()
     const QString notWritten = QStringLiteral("Новый сетевой адрес не записан!");
     judgeWrite({NoAnswerAddressText, QStringLiteral("Произошла ошибка CRC!\r") + notWritten, notWritten,
                 QStringLiteral("Новый сетевой адрес записан успешно!")},
-               [&] { StaticTextAddr->setText(QString::number(wanted)); });
+               [&] { setAddress(wanted); });
 }
 
 void TDeviceWindow::BitBtnBaudClick()

@@ -67,8 +67,9 @@ protected:
     // --- what a device defines ---
     virtual void fillIdentification(const std::uint8_t *rx, int rxCount) { Q_UNUSED(rx); Q_UNUSED(rxCount); }
     virtual void frameTestRequest(RequestLayer &frames, std::uint8_t address) = 0;
-    // An accepted test answer while the monitoring tab is shown (never a refusal).
-    virtual void decodeMonitoring(const std::uint8_t *rx, int rxCount) = 0;
+    // The values of an accepted test answer (never a refusal), as the monitoring
+    // tab names them; the tab shows those it has bound with showOn.
+    virtual Readings decodeReadings(const std::uint8_t *rx, int rxCount) = 0;
     virtual void frameAddressWrite(RequestLayer &frames, std::uint8_t current, int newAddress);
     virtual void frameBaudWrite(RequestLayer &frames, std::uint8_t current, int newBaud);
     // Summary configuration lines; by default caption + text of code, model,
@@ -87,7 +88,9 @@ protected:
     static void makeGrey(QLabel *field);
     // Rows of extra identification/configuration controls under the baud row (from row 5).
     QGridLayout *configurationGrid() const { return m_configGrid; }
+    // The address every request of the window goes to, as StaticTextAddr shows it.
     std::uint8_t currentAddress() const;
+    void setAddress(int address);
     std::uint8_t testAddress() const override { return currentAddress(); }
     // The port must be open for a configuration action; otherwise the error box, and the window closes.
     bool ensurePortOpen();
@@ -114,6 +117,7 @@ private:
     void buildAddressAndBaudEditors(QWidget *panel);
 
     DeviceProfile m_profile;
+    int m_address = 0;
     QVBoxLayout *m_monitoringLayout = nullptr;
     QGridLayout *m_configGrid = nullptr;
 };

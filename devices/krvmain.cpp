@@ -1,5 +1,6 @@
 #include "devices/krvmain.h"
 
+#include "devices/devicecatalogue.h"
 #include "devices/krvprotocol.h"
 #include "widgets/vrblinkled.h"
 
@@ -13,7 +14,7 @@ TFKRV *FKRV = nullptr;
 DeviceProfile TFKRV::makeProfile()
 {
     DeviceProfile p;
-    p.caption = QStringLiteral("Блок релейной защиты KRV-A");
+    p.caption = WindowCaption(DeviceWindowKind::KRV);
     p.deviceName = QStringLiteral("KRV-A");
     p.reportPrefix = QStringLiteral("KRV-");
     p.labelBaud = QStringLiteral("Скорость обмена (COM2): ");
@@ -35,55 +36,43 @@ TFKRV::~TFKRV() = default;
 
 void TFKRV::buildMonitoringTab()
 {
-    struct Field
-    {
-        const char *name;
-        const char *label;
-    };
-    const Field now[] = {{"StaticTextIa", "Ia = "}, {"StaticTextIb", "Ib = "}, {"StaticTextIc", "Ic = "},
-                         {"StaticText3Io", "3Io = "}};
-    const Field trip[] = {{"StaticTextPreIa", "Ia = "}, {"StaticTextPreIb", "Ib = "}, {"StaticTextPreIc", "Ic = "},
-                          {"StaticTextPre3Io", "3Io = "}};
+    const char *const now[] = {"StaticTextIa", "StaticTextIb", "StaticTextIc", "StaticText3Io"};
+    const char *const trip[] = {"StaticTextPreIa", "StaticTextPreIb", "StaticTextPreIc", "StaticTextPre3Io"};
+    const char *const labels[] = {"Ia = ", "Ib = ", "Ic = ", "3Io = "};
 
-    auto addCurrents = [this](const QString &heading, const Field (&fields)[4], int first) {
+    auto addCurrents = [this, &labels](const QString &heading, const char *const (&names)[4], int first) {
         QGroupBox *group = addMonitoringGroup(heading);
         auto *grid = new QGridLayout(group);
-        for (int i = 0; i < 4; ++i)
-            m_currents[first + i] = addValueField(grid, i, QString::fromLatin1(fields[i].name),
-                                                  QString::fromLatin1(fields[i].label), QStringLiteral("A"));
+        for (int i = 0; i < 4; ++i) {
+            QLabel *field = addValueField(grid, i, QString::fromLatin1(names[i]), QString::fromLatin1(labels[i]),
+                                          QString::fromLatin1(krv::CurrentUnit));
+            showOn(krv::currentName(first + i), field);
+        }
     };
     addCurrents(QStringLiteral("Текущие значения фазных токов:"), now, 0);
     addCurrents(QStringLiteral("Фазные токи на момент отключения выключателя:"), trip, 4);
 
-    struct Led
-    {
-        int bit;
-        const char *caption;
-    };
     struct Group
     {
         const char *heading;
-        std::vector<Led> leds;
+        std::vector<int> bits;
     };
     const Group groups[] = {
-        {"Сигнализация отсутствия откл/вкл выключателя:", {{13, "Несоотв. доп. контакта выключателя"}}},
-        {"Сигнализация МТЗ:",
-         {{0, "Времязависимая МТЗ в фазах"}, {1, "Токовая отсечка в фазах"}, {2, "Тревога МТЗ в фазах"}}},
-        {"Сигнализация ОЗЗ:",
-         {{3, "Времязависимая МТЗ на землю"}, {4, "Токовая отсечка на землю"}, {5, "Тревога МТЗ на землю"}}},
-        {"Сигнализация необходимости проведения ТО выключателя:",
-         {{14, "Превышено число мех. срабатываний выключателя"},
-          {15, "Превышена допустимая величина накопленного тока"}}},
+        {"Сигнализация отсутствия откл/вкл выключателя:", {13}},
+        {"Сигнализация МТЗ:", {0, 1, 2}},
+        {"Сигнализация ОЗЗ:", {3, 4, 5}},
+        {"Сигнализация необходимости проведения ТО выключателя:", {14, 15}},
     };
     for (const Group &g : groups) {
         QGroupBox *box = addMonitoringGroup(QString::fromUtf8(g.heading));
         auto *column = new QVBoxLayout(box);
         column->setSpacing(2);
-        for (const Led &l : g.leds) {
-            auto *led = new TVrBlinkLed(QString::fromUtf8(l.caption), box);
-            led->setObjectName(QStringLiteral("VrBlinkLedBit%1").arg(l.bit));
+        for (int bit : g.bits) {
+            const QString caption = QString::fromUtf8(krv::alarmCaption(bit));
+            auto *led = new TVrBlinkLed(caption, box);
+            led->setObjectName(QStringLiteral("VrBlinkLedBit%1").arg(bit));
             column->addWidget(led);
-            m_leds[l.bit] = led;
+            showOn(caption, led);
         }
     }
     monitoringLayout()->addStretch(1);
@@ -112,10 +101,7 @@ void TFKRV::frameBaudWrite(RequestLayer &frames, std::uint8_t current, int newBa
     krv::frameBaudWrite(frames, current, newBaud);
 }
 
-void TFKRV::decodeMonitoring(const std::uint8_t *rx, int rxCount)
+Readings TFKRV::decodeReadings(const std::uint8_t *rx, int rxCount)
 {
-    const krv::Reading reading = krv::decodeReading(rx, rxCount);
-    ShowBits(m_leds, reading.status);
-    for (std::size_t i = 0; i < m_currents.size(); ++i)
-        m_currents[i]->setText(FormatGeneral(reading.currents[i]));
+    return krv::readings(krv::decodeReading(rx, rxCount));
 }

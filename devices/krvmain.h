@@ -2,10 +2,6 @@
 
 #include "devices/devicewindow.h"
 
-#include <array>
-
-class TVrBlinkLed;
-
 // The KRV-A relay protection unit window.
 class TFKRV : public TDeviceWindow
 {
@@ -19,15 +15,12 @@ public:
 protected:
     void fillIdentification(const std::uint8_t *rx, int rxCount) override;
     void frameTestRequest(RequestLayer &frames, std::uint8_t address) override;
-    void decodeMonitoring(const std::uint8_t *rx, int rxCount) override;
+    Readings decodeReadings(const std::uint8_t *rx, int rxCount) override;
     void frameAddressWrite(RequestLayer &frames, std::uint8_t current, int newAddress) override;
     void frameBaudWrite(RequestLayer &frames, std::uint8_t current, int newBaud) override;
 
 private:
     void buildMonitoringTab();
-
-    std::array<QLabel *, 8> m_currents{};
-    std::array<TVrBlinkLed *, 16> m_leds{}; // by status bit; bits 6..12 have none
 };
 
 extern TFKRV *FKRV;

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "devices/readings.h"
+
 #include <array>
 #include <cstdint>
+#include <vector>
 
 class RequestLayer;
 
@@ -33,6 +36,21 @@ struct Reading
     std::array<double, 8> currents{}; // amperes
 };
 
+// An alarm bit of the status word the window shows as an LED, with its caption.
+struct AlarmBit
+{
+    int bit;
+    const char *caption; // UTF-8
+};
+// Bits 6..12 mean nothing to the user and have none.
+const std::vector<AlarmBit> &alarmBits();
+const char *alarmCaption(int bit); // nullptr for a bit without an LED
+
+// The names of the currents in CurrentOffsets order: "Ia", "Ib", "Ic", "3Io",
+// then the same at the moment of the trip.
+QString currentName(int index);
+constexpr const char *CurrentUnit = "A";
+
 void frameTestRequest(RequestLayer &frames, std::uint8_t address);
 void frameAddressWrite(RequestLayer &frames, std::uint8_t address, int newAddress);
 void frameBaudWrite(RequestLayer &frames, std::uint8_t address, int baud);
@@ -42,5 +60,7 @@ void frameBaudWrite(RequestLayer &frames, std::uint8_t address, int baud);
 Identification decodeIdentification(const std::uint8_t *rx, int count);
 // From an accepted test answer. Bytes past `count` read as 0.
 Reading decodeReading(const std::uint8_t *rx, int count);
+// The currents, then every alarm bit with an LED as a state named by its caption.
+Readings readings(const Reading &reading);
 
 } // namespace krv

@@ -1,5 +1,6 @@
 #include "devices/m7051main.h"
 
+#include "devices/devicecatalogue.h"
 #include "devices/m7051protocol.h"
 #include "widgets/vrblinkled.h"
 
@@ -13,7 +14,7 @@ TFM7051 *FM7051 = nullptr;
 DeviceProfile TFM7051::makeProfile()
 {
     DeviceProfile p;
-    p.caption = QStringLiteral("Модуль дискретного ввода M-7051D");
+    p.caption = WindowCaption(DeviceWindowKind::M7051);
     p.deviceName = QStringLiteral("M-7051D");
     p.reportPrefix = QStringLiteral("M7051D-");
     p.useModuleLabels();
@@ -41,7 +42,7 @@ TFM7051::TFM7051(DeviceHost &host, QWidget *parent)
         led->setPalette(2, {palette().color(QPalette::Button), QColor(Qt::green)});
         led->setLayout(TVrBlinkLed::ImageTop);
         grid->addWidget(led, n / 8, n % 8);
-        m_inputs[n] = led;
+        showOn(led->Caption(), led);
     }
     monitoringLayout()->addStretch(1);
 }
@@ -68,7 +69,7 @@ void TFM7051::frameBaudWrite(RequestLayer &frames, std::uint8_t current, int new
     m7051::frameBaudWrite(frames, current, newBaud);
 }
 
-void TFM7051::decodeMonitoring(const std::uint8_t *rx, int rxCount)
+Readings TFM7051::decodeReadings(const std::uint8_t *rx, int rxCount)
 {
-    ShowBits(m_inputs, m7051::inputs(rx, rxCount));
+    return InputStates(m7051::inputs(rx, rxCount), 16);
 }

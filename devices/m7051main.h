@@ -2,10 +2,6 @@
 
 #include "devices/devicewindow.h"
 
-#include <array>
-
-class TVrBlinkLed;
-
 // The M-7051D 16-input module window. Address and baud rate are written with the
 // module's own function 70; the inputs show on 16 LEDs.
 class TFM7051 : public TDeviceWindow
@@ -20,12 +16,9 @@ public:
 protected:
     void fillIdentification(const std::uint8_t *rx, int rxCount) override;
     void frameTestRequest(RequestLayer &frames, std::uint8_t address) override;
-    void decodeMonitoring(const std::uint8_t *rx, int rxCount) override;
+    Readings decodeReadings(const std::uint8_t *rx, int rxCount) override;
     void frameAddressWrite(RequestLayer &frames, std::uint8_t current, int newAddress) override;
     void frameBaudWrite(RequestLayer &frames, std::uint8_t current, int newBaud) override;
-
-private:
-    std::array<TVrBlinkLed *, 16> m_inputs{};
 };
 
 extern TFM7051 *FM7051;

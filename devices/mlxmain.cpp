@@ -1,5 +1,6 @@
 #include "devices/mlxmain.h"
 
+#include "devices/devicecatalogue.h"
 #include "bus/requestlayer.h"
 #include "devices/mlxprotocol.h"
 #include "widgets/dialogs.h"
@@ -34,7 +35,7 @@ TVrDigitGroup *makeDisplay(const char *name, QWidget *parent)
 DeviceProfile TFMLX::makeProfile()
 {
     DeviceProfile p;
-    p.caption = QStringLiteral("Датчик температуры Ортикс-Т");
+    p.caption = WindowCaption(DeviceWindowKind::MLX);
     p.deviceName = QStringLiteral("ОРТИКС-Т");
     p.reportPrefix = QStringLiteral("Ortiks_T-");
     p.useModuleLabels();
@@ -107,6 +108,9 @@ TFMLX::TFMLX(DeviceHost &host, QWidget *parent) : TDeviceWindow(host, makeProfil
     column->addWidget(air);
     column->addWidget(VrDigitGroupT2);
     monitoringLayout()->addStretch(1);
+    const Readings names = mlx::readings({});
+    showOn(names[0].quantity, VrDigitGroupT1);
+    showOn(names[1].quantity, VrDigitGroupT2);
 }
 
 TFMLX::~TFMLX() = default;
@@ -126,11 +130,9 @@ void TFMLX::frameAddressWrite(RequestLayer &frames, std::uint8_t, int newAddress
     mlx::frameAddressWrite(frames, newAddress);
 }
 
-void TFMLX::decodeMonitoring(const std::uint8_t *rx, int rxCount)
+Readings TFMLX::decodeReadings(const std::uint8_t *rx, int rxCount)
 {
-    const mlx::Temperatures t = mlx::decodeTemperatures(rx, rxCount);
-    VrDigitGroupT1->setValue(t.surface);
-    VrDigitGroupT2->setValue(t.air);
+    return mlx::readings(mlx::decodeTemperatures(rx, rxCount));
 }
 
 void TFMLX::setTestControlsEnabled(bool enabled)

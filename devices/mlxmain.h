@@ -26,7 +26,7 @@ public:
 protected:
     void fillIdentification(const std::uint8_t *rx, int rxCount) override;
     void frameTestRequest(RequestLayer &frames, std::uint8_t address) override;
-    void decodeMonitoring(const std::uint8_t *rx, int rxCount) override;
+    Readings decodeReadings(const std::uint8_t *rx, int rxCount) override;
     void frameAddressWrite(RequestLayer &frames, std::uint8_t current, int newAddress) override;
     void setTestControlsEnabled(bool enabled) override;
     void resetIdleLook() override;

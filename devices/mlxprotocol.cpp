@@ -42,4 +42,10 @@ Temperatures decodeTemperatures(const std::uint8_t *rx, int count)
     return {answer::word16(rx, count, 3) * 0.01, answer::word16(rx, count, 5) * 0.01};
 }
 
+Readings readings(const Temperatures &t)
+{
+    const QString celsius = QStringLiteral("°C");
+    return {{QStringLiteral("T поверхности"), celsius, t.surface}, {QStringLiteral("T воздуха"), celsius, t.air}};
+}
+
 } // namespace mlx

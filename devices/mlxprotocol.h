@@ -1,5 +1,7 @@
 #pragma once
 
+#include "devices/readings.h"
+
 #include <cstdint>
 
 class RequestLayer;
@@ -29,5 +31,7 @@ struct Temperatures
     double air = 0;
 };
 Temperatures decodeTemperatures(const std::uint8_t *rx, int count);
+// The two temperatures in °C, named as the monitoring tab captions them.
+Readings readings(const Temperatures &t);
 
 } // namespace mlx

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QDateTime>
+#include <QMetaType>
 #include <QObject>
 #include <QString>
 #include <QVector>
 
+#include <cstdint>
 #include <functional>
 #include <utility>
 
@@ -25,7 +27,20 @@ struct Reading
     }
 };
 
+Q_DECLARE_METATYPE(Reading)
 using Readings = QVector<Reading>;
+
+// Discrete inputs as states, named as their LEDs are captioned: "Di0" for bit 0.
+inline Readings InputStates(std::uint32_t bits, int count)
+{
+    Readings out;
+    for (int n = 0; n < count; ++n) {
+        Reading input{QStringLiteral("Di%1").arg(n), QString(), double(bits >> n & 1u)};
+        input.state = true;
+        out.append(input);
+    }
+    return out;
+}
 
 // The readings a device window decodes from its accepted test answers, whatever
 // tab it shows, and the bounds of each test. Monitoring fields, charts and logs

@@ -7,6 +7,7 @@
 #include "settings/formstorage.h"
 #include "widgets/rxspinedit.h"
 #include "widgets/vrblinkled.h"
+#include "widgets/vrdigitgroup.h"
 
 #include <QDir>
 #include <QKeyEvent>
@@ -34,6 +35,38 @@ void TTestWindow::appendJournal(const QString &line)
 {
     m_journal << line;
     Memo1->appendPlainText(line);
+}
+
+void TTestWindow::showOn(const QString &quantity, std::function<void(double)> show)
+{
+    m_displays.insert(quantity, std::move(show));
+}
+
+void TTestWindow::showOn(const QString &quantity, QLabel *field)
+{
+    showOn(quantity, [field](double value) { field->setText(FormatGeneral(value)); });
+}
+
+void TTestWindow::showOn(const QString &quantity, TVrBlinkLed *led)
+{
+    showOn(quantity, [led](double value) { led->setColorIndex(value != 0 ? 2 : 1); });
+}
+
+void TTestWindow::showOn(const QString &quantity, TVrDigitGroup *display)
+{
+    showOn(quantity, [display](double value) { display->setValue(value); });
+}
+
+void TTestWindow::showReadings(const Readings &batch)
+{
+    // The fields follow the values only while they are watched.
+    if (!counters().monitoring)
+        return;
+    for (const Reading &reading : batch) {
+        const auto display = m_displays.constFind(reading.quantity);
+        if (display != m_displays.constEnd())
+            (*display)(reading.value);
+    }
 }
 
 void TTestWindow::clearJournal()
@@ -76,6 +109,8 @@ void TTestWindow::done(int result)
 void TTestWindow::FormClose()
 {
     // A running test ends without summary or message.
+    if (m_test->isRunning())
+        m_readings->endTest();
     m_test->stop();
     // A settings file that cannot be written is reported; the window closes all the same.
     guarded(this, [this] { FormStorage1->save(); });
@@ -109,26 +144,23 @@ void TTestWindow::BitBtnStartClick()
         return;
     ProgressBar1->setRange(0, RxSpinEditCount->IntValue());
     ProgressBar1->setValue(0);
+    m_readings->beginTest();
     m_test->run(RxSpinEditTimeOut->IntValue());
 }
 
 void TTestWindow::TimerTestTimer()
 {
-    // A lasting fault (a full output buffer, a failing purge) stops the test once
-    // and is shown once, instead of a box at every tick.
-    try {
-        m_test->tick();
-    } catch (const std::exception &e) {
-        finishTest(UserDialogs::Kind::Error, QString::fromUtf8(e.what()));
-    }
+    m_test->tick();
 }
 
 void TTestWindow::onTestFinished(CommTest::Stop why)
 {
-    if (why == CommTest::Stop::CountReached)
-        BitBtnStopClick();
-    else
-        onPortLost();
+    switch (why) {
+    case CommTest::Stop::CountReached: BitBtnStopClick(); break;
+    case CommTest::Stop::PortLost: onPortLost(); break;
+    // Shown once, instead of a box at every tick.
+    case CommTest::Stop::Failed: finishTest(UserDialogs::Kind::Error, m_test->lastError()); break;
+    }
 }
 
 void TTestWindow::BitBtnStopClick()
@@ -139,6 +171,7 @@ void TTestWindow::BitBtnStopClick()
 void TTestWindow::finishTest(UserDialogs::Kind kind, const QString &text)
 {
     m_test->stop();
+    m_readings->endTest();
     appendJournal(QStringLiteral("Тест остановлен в ") + JournalTime(QTime::currentTime()));
     const QStringList summary = SummaryLines(m_testProfile.deviceName, configurationLines(),
                                              RxSpinEditCount->IntValue(), RxSpinEditTimeOut->IntValue(), counters());

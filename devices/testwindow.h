@@ -2,11 +2,14 @@
 
 #include "devices/commtest.h"
 #include "devices/devicehost.h"
+#include "devices/readings.h"
 #include "widgets/dialogs.h"
 
 #include <QDialog>
+#include <QHash>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QPlainTextEdit;
@@ -18,6 +21,8 @@ class QVBoxLayout;
 class QtTickTimer;
 class TFormStorage;
 class TRxSpinEdit;
+class TVrBlinkLed;
+class TVrDigitGroup;
 
 // What the test side of a device window needs to know about its device.
 struct TestProfile
@@ -52,6 +57,8 @@ public:
 
     QStringList journalLines() const { return m_journal; }
     bool testRunning() const;
+    // The values of every accepted test answer, whatever tab is shown.
+    ReadingStream &readings() const { return *m_readings; }
 
     // Handlers, public so the window can be driven step by step.
     void BitBtnStartClick();
@@ -89,6 +96,12 @@ protected:
     // The first tab's layout: the configuration panel goes in front of the test panel.
     QVBoxLayout *firstTabLayout() const { return m_tab1Layout; }
     void appendJournal(const QString &line);
+    // Shows a quantity of the reading stream while the monitoring tab is shown:
+    // a value field its number, an LED its state, a display its value.
+    void showOn(const QString &quantity, std::function<void(double)> show);
+    void showOn(const QString &quantity, QLabel *field);
+    void showOn(const QString &quantity, TVrBlinkLed *led);
+    void showOn(const QString &quantity, TVrDigitGroup *display);
     // Sends the current TxFrame and waits `ms` with the window's controls held, so
     // a click cannot start another exchange into the same buffers meanwhile.
     void exchange(int ms);
@@ -121,6 +134,7 @@ private:
     void onTestFinished(CommTest::Stop why);
     void onPortLost();
     QString portLostText(bool testWasRunning) const;
+    void showReadings(const Readings &batch);
 
     QWidget *m_tab1 = nullptr;
     QWidget *m_tab2 = nullptr;
@@ -128,6 +142,8 @@ private:
     TestCounters &m_counters;
     std::unique_ptr<QtTickTimer> m_ticks;
     std::unique_ptr<CommTest> m_test;
+    ReadingStream *m_readings;
+    QHash<QString, std::function<void(double)>> m_displays; // by quantity
     QStringList m_journal; // the lines Memo1 shows; a report is exactly these
     bool m_closed = false;
     bool m_portLostShown = false; // one message however many ways the loss shows

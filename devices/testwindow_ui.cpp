@@ -21,7 +21,7 @@
 
 
 TTestWindow::TTestWindow(DeviceHost &host, const TestProfile &profile, TestCounters &counters, QWidget *parent)
-    : QDialog(parent), m_host(host), m_testProfile(profile), m_counters(counters)
+    : QDialog(parent), m_host(host), m_testProfile(profile), m_counters(counters), m_readings(new ReadingStream(this))
 {
     setWindowTitle(profile.caption);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -102,8 +102,7 @@ void TTestWindow::wireTest()
     m_test = std::make_unique<CommTest>(m_host.port(), m_host.frames(), *m_ticks, m_counters, device);
     m_test->count = [this] { return RxSpinEditCount->IntValue(); };
     m_test->address = [this] { return testAddress(); };
-    // The ticks run through the window's edge, where an error stops the test once.
-    m_ticks->onTick = [this] { TimerTestTimer(); };
+    connect(m_readings, &ReadingStream::readings, this, &TTestWindow::showReadings);
     connect(m_test.get(), &CommTest::progress, ProgressBar1, &QProgressBar::setValue);
     connect(m_test.get(), &CommTest::journal, this, &TTestWindow::appendJournal);
     connect(m_test.get(), &CommTest::finished, this, [this](CommTest::Stop why) {

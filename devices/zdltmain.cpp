@@ -1,5 +1,6 @@
 #include "devices/zdltmain.h"
 
+#include "devices/devicecatalogue.h"
 #include "devices/zdltprotocol.h"
 #include "widgets/rxspinedit.h"
 
@@ -15,7 +16,7 @@ TFZDLT *FZDLT = nullptr;
 DeviceProfile TFZDLT::makeProfile()
 {
     DeviceProfile p;
-    p.caption = QStringLiteral("Блок релейной защиты ZDLT-1");
+    p.caption = WindowCaption(DeviceWindowKind::ZDLT);
     p.deviceName = QStringLiteral("ZDLT-1");
     p.reportPrefix = QStringLiteral("ZDLT-");
     p.reportCancelText = QStringLiteral("Журнал не сохранен!");
@@ -47,12 +48,16 @@ TFZDLT::TFZDLT(DeviceHost &host, QWidget *parent) : TDeviceWindow(host, makeProf
 
     QGroupBox *voltages = addMonitoringGroup(QStringLiteral("Текущие значения фазных напряжений:"));
     auto *grid = new QGridLayout(voltages);
-    m_ua = addValueField(grid, 0, QStringLiteral("StaticTextUa"), QStringLiteral("Ua = "), QStringLiteral("B"));
-    m_ub = addValueField(grid, 1, QStringLiteral("StaticTextUb"), QStringLiteral("Ub = "), QStringLiteral("B"));
-    m_uc = addValueField(grid, 2, QStringLiteral("StaticTextUc"), QStringLiteral("Uc = "), QStringLiteral("B"));
+    const char *const phases[] = {"Ua", "Ub", "Uc"};
+    for (int i = 0; i < 3; ++i) {
+        const QString phase = QString::fromLatin1(phases[i]);
+        showOn(phase, addValueField(grid, i, QStringLiteral("StaticText") + phase, phase + QStringLiteral(" = "),
+                                    QStringLiteral("B")));
+    }
     QGroupBox *frequency = addMonitoringGroup(QStringLiteral("Текущее значение частоты:"));
     auto *fgrid = new QGridLayout(frequency);
-    m_f = addValueField(fgrid, 0, QStringLiteral("StaticTextF"), QStringLiteral("F = "), QStringLiteral("Гц"));
+    showOn(QStringLiteral("F"),
+           addValueField(fgrid, 0, QStringLiteral("StaticTextF"), QStringLiteral("F = "), QStringLiteral("Гц")));
     monitoringLayout()->addStretch(1);
 }
 
@@ -63,14 +68,10 @@ void TFZDLT::frameTestRequest(RequestLayer &frames, std::uint8_t address)
     zdlt::frameTestRequest(frames, address);
 }
 
-void TFZDLT::decodeMonitoring(const std::uint8_t *rx, int rxCount)
+Readings TFZDLT::decodeReadings(const std::uint8_t *rx, int rxCount)
 {
     // The class is read at every answer, so a change shows with the next one.
-    const zdlt::Reading r = zdlt::decodeReading(rx, rxCount, RxSpinEditkV->IntValue());
-    m_ua->setText(FormatGeneral(r.ua));
-    m_ub->setText(FormatGeneral(r.ub));
-    m_uc->setText(FormatGeneral(r.uc));
-    m_f->setText(FormatGeneral(r.frequency));
+    return zdlt::readings(zdlt::decodeReading(rx, rxCount, RxSpinEditkV->IntValue()));
 }
 
 QStringList TFZDLT::configurationLines() const

@@ -18,12 +18,11 @@ public:
 
 protected:
     void frameTestRequest(RequestLayer &frames, std::uint8_t address) override;
-    void decodeMonitoring(const std::uint8_t *rx, int rxCount) override;
+    Readings decodeReadings(const std::uint8_t *rx, int rxCount) override;
     QStringList configurationLines() const override;
 
 private:
     TRxSpinEdit *RxSpinEditkV;
-    QLabel *m_ua, *m_ub, *m_uc, *m_f;
 };
 
 extern TFZDLT *FZDLT;

@@ -22,4 +22,13 @@ Reading decodeReading(const std::uint8_t *rx, int count, int kiloVolts)
     return r;
 }
 
+Readings readings(const Reading &r)
+{
+    const QString volts = QStringLiteral("В");
+    return {{QStringLiteral("Ua"), volts, r.ua},
+            {QStringLiteral("Ub"), volts, r.ub},
+            {QStringLiteral("Uc"), volts, r.uc},
+            {QStringLiteral("F"), QStringLiteral("Гц"), r.frequency}};
+}
+
 } // namespace zdlt

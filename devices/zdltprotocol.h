@@ -1,5 +1,7 @@
 #pragma once
 
+#include "devices/readings.h"
+
 #include <cstdint>
 
 class RequestLayer;
@@ -24,5 +26,7 @@ struct Reading
 
 // From an accepted test answer and the voltage class in kV. Bytes past `count` read as 0.
 Reading decodeReading(const std::uint8_t *rx, int count, int kiloVolts);
+// "Ua", "Ub", "Uc" in volts and "F" in hertz.
+Readings readings(const Reading &reading);
 
 } // namespace zdlt

@@ -12,7 +12,7 @@
 #include "bus/requestlayer.h"
 #include "devices/b7720qprotocol.h"
 #include "devices/c3940fprotocol.h"
-#include "devices/devicekinds.h"
+#include "devices/devicecatalogue.h"
 #include "devices/krvprotocol.h"
 #include "devices/m7051protocol.h"
 #include "devices/mlxprotocol.h"

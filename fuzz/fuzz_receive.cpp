@@ -14,13 +14,14 @@
 // answer, no longer than a Modbus frame, that its kind accepts.
 #include "fuzzsupport.h"
 
-#include "app/devicesearch.h"
+#include "bus/buschannel.h"
 #include "bus/requestlayer.h"
 #include "bus/ticktimer.h"
 #include "bus/vacomm.h"
 #include "devices/commtest.h"
-#include "devices/devicekinds.h"
+#include "devices/devicecatalogue.h"
 #include "devices/krvprotocol.h"
+#include "scan/devicesearch.h"
 #include "support/fakelink.h"
 
 #include <QCoreApplication>
@@ -55,15 +56,16 @@ struct Device : CommTest::Device
 struct Rig
 {
     FakeLinkFactory links;
-    TVaComm port;
-    std::unique_ptr<RequestLayer> frames = std::make_unique<RequestLayer>();
+    BusChannel channel;
+    TVaComm &port = channel.port();
+    RequestLayer *frames = &channel.frames();
     QByteArray arrived; // since RxFrame was last reset, as the line delivered it
 
-    Rig()
+    explicit Rig(bool open = true)
     {
-        port.setLinkFactory(links.factory());
-        QObject::connect(&port, &TVaComm::OnRxBuf, [this](const QByteArray &b) { frames->VaComm1RxBuf(b); });
-        port.Open();
+        channel.setLinkFactory(links.factory());
+        if (open)
+            port.Open();
     }
 
     void receive(const QByteArray &bytes)
@@ -184,16 +186,24 @@ void runTest(fuzz::Input &in, bool exactLength)
 
 void runSearch(fuzz::Input &in, std::uint8_t setup)
 {
-    Rig rig;
+    Rig rig(false);
     ManualTickTimer clock;
-    DeviceSearch search(rig.port, *rig.frames, clock);
-    QObject::connect(&rig.port, &TVaComm::OnClose, [&] { search.stop(); });
+    DeviceSearch search(rig.channel, clock);
+    DeviceSearch::Result result;
+    int finishedCount = 0;
+    QObject::connect(&search, &DeviceSearch::finished, [&](const DeviceSearch::Result &r) {
+        result = r;
+        ++finishedCount;
+    });
     const int tag = (setup >> 2) % 9; // 0 and 8 have no button
     int last = 1 + in.byte() % 247;
     const int first = 1 + in.byte() % last;
     search.lastAddress = [&last] { return last; };
-    search.prepare(tag, 300, last);
-    search.arm(first);
+    DeviceSearch::Plan plan;
+    plan.tag = tag;
+    plan.first = first;
+    plan.last = last;
+    search.start(plan);
 
     while (!in.empty()) {
         const std::uint8_t op = in.byte();
@@ -201,19 +211,19 @@ void runSearch(fuzz::Input &in, std::uint8_t setup)
         case 0:
         case 7: {
             const bool wasRunning = search.isRunning();
-            DeviceSearch::Outcome outcome = DeviceSearch::Outcome::Continue;
-            clock.onTick = [&] { outcome = search.tick(); };
+            const int before = finishedCount;
             clock.fire();
             if (!wasRunning)
                 break;
-            if (outcome == DeviceSearch::Outcome::Found) {
+            FUZZ_CHECK(finishedCount == before || (finishedCount == before + 1 && !search.isRunning()));
+            if (finishedCount > before && result.end == DeviceSearch::Result::End::Found) {
                 const RequestLayer &f = *rig.frames;
                 FUZZ_CHECK(f.RxCount > 3 && f.RxCount <= 256 && fuzz::crcIntact(f.RxFrame, std::size_t(f.RxCount)));
-                FUZZ_CHECK(search.foundWindow() == AcceptedWindow(tag, f.RxFrame, f.RxCount));
-                FUZZ_CHECK(search.foundWindow() != DeviceWindowKind::None && !search.isRunning());
+                FUZZ_CHECK(result.found.kind == AcceptedWindow(tag, f.RxFrame, f.RxCount));
+                FUZZ_CHECK(result.found.kind != DeviceWindowKind::None && result.found.answer == f.rxBytes());
             }
-            if (outcome == DeviceSearch::Outcome::Exhausted)
-                FUZZ_CHECK(!search.isRunning());
+            if (finishedCount > before && result.end == DeviceSearch::Result::End::Exhausted)
+                FUZZ_CHECK(!rig.port.Active());
             break;
         }
         case 1: rig.receive(take(in)); break;
@@ -222,10 +232,12 @@ void runSearch(fuzz::Input &in, std::uint8_t setup)
         case 4: rig.loseAdapter(); break;
         case 5: last = 1 + in.byte() % 247; break; // the editor may change during a search
         case 6:
-            if (!rig.port.Active())
+            if (search.isRunning())
                 break;
-            search.prepare(tag, 300, last);
-            search.arm(std::min(first, last));
+            rig.channel.close();
+            plan.first = std::min(first, last);
+            plan.last = last;
+            search.start(plan);
             break;
         }
         rig.checkBuffer();

@@ -75,4 +75,40 @@ std::optional<std::array<double, 4>> profileValues(const ProfileRecord &record, 
     return values;
 }
 
+Quantity auxiliaryQuantity(AuxSelector selector)
+{
+    const QString volts = QStringLiteral("В"), amperes = QStringLiteral("A");
+    switch (selector) {
+    case ActivePower: return {QStringLiteral("P"), QStringLiteral("Вт")};
+    case ReactivePower: return {QStringLiteral("Q"), QStringLiteral("ВAр")};
+    case VoltageA: return {QStringLiteral("Ua"), volts};
+    case VoltageB: return {QStringLiteral("Ub"), volts};
+    case VoltageC: return {QStringLiteral("Uc"), volts};
+    case CurrentA: return {QStringLiteral("Ia"), amperes};
+    case CurrentB: return {QStringLiteral("Ib"), amperes};
+    case CurrentC: return {QStringLiteral("Ic"), amperes};
+    case PowerFactor: return {QStringLiteral("cos φ"), QString()};
+    case Frequency: return {QStringLiteral("F"), QStringLiteral("Гц")};
+    }
+    return {};
+}
+
+Quantity energyQuantity(int index, bool previousDay)
+{
+    static const char *const names[] = {"A+", "A-", "R+", "R-"};
+    const QString name = QString::fromLatin1(names[index & 3]);
+    const QString unit = index < 2 ? QStringLiteral("кВт*ч") : QStringLiteral("кВАр*ч");
+    return {previousDay ? name + QStringLiteral(" за сутки") : name, unit};
+}
+
+Readings energyReadings(const std::array<double, 4> &values, bool previousDay)
+{
+    Readings out;
+    for (int i = 0; i < 4; ++i) {
+        const Quantity q = energyQuantity(i, previousDay);
+        out.append({q.name, q.unit, values[std::size_t(i)]});
+    }
+    return out;
+}
+
 } // namespace set4tm

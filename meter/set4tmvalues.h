@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devices/readings.h"
 #include "meter/set4tmanswers.h"
 
 #include <QString>
@@ -9,9 +10,9 @@
 
 // Physical values from the meter's raw counts. The factors depend on the meter
 // variant and on the transformer ratios Ku, Ki and the integration time T that
-// the window shows in text fields; a field that still shows its placeholder
-// ("????") gives no number, and a value that needs it cannot be computed: the
-// functions then return nothing and the window leaves that field alone.
+// the window has read from the meter; one that was not read gives no number,
+// and a value that needs it cannot be computed: the functions then return
+// nothing and the window leaves that field alone.
 namespace set4tm {
 
 // The meter variant of the window's drop-down list (its item index).
@@ -43,6 +44,16 @@ std::optional<std::array<double, 4>> energyValues(const EnergyCounts &counts, co
 // measured at the meter; P in W and Q in var scaled by the variant, Ku and Ki,
 // both on the same scale and negative when the reading carries the sign.
 std::optional<double> auxiliaryValue(AuxSelector selector, const AuxReading &reading, const Scaling &scaling);
+
+// The name and unit of an auxiliary value as the monitoring tab shows it ("P", "Вт").
+struct Quantity
+{
+    QString name, unit;
+};
+Quantity auxiliaryQuantity(AuxSelector selector);
+// A+, A-, R+, R- since the last reset, or of the previous day.
+Quantity energyQuantity(int index, bool previousDay);
+Readings energyReadings(const std::array<double, 4> &values, bool previousDay);
 
 // P+, P-, Q+, Q- of a profile record in kW and kvar, the average over the
 // integration time: c x 3 x 0.008 / T x Ku x Ki, x 0.25 for the 57.7 V variant.

@@ -108,20 +108,42 @@ std::optional<set4tm::Judgement> TFSET4TM::openChannel(std::uint8_t address, Por
 
 std::optional<std::uint8_t> TFSET4TM::meterAddress()
 {
-    const std::optional<int> address = set4tm::fieldInteger(StaticTextAddr->text());
-    if (!address || *address < 0 || *address > 255) {
+    if (!m_address || *m_address < 0 || *m_address > 255) {
         showWarning(this, AddressNotRead);
         return std::nullopt;
     }
-    return static_cast<std::uint8_t>(*address);
+    return static_cast<std::uint8_t>(*m_address);
 }
 
-std::optional<int> TFSET4TM::readValue(QLabel *field)
+std::optional<int> TFSET4TM::readValue(std::optional<int> value)
 {
-    const std::optional<int> value = set4tm::fieldInteger(field->text());
     if (!value)
         showWarning(this, ValueNotRead);
     return value;
+}
+
+void TFSET4TM::showAddress(int address)
+{
+    m_address = address;
+    StaticTextAddr->setText(QString::number(address));
+}
+
+void TFSET4TM::showRatio(bool voltage, int value)
+{
+    (voltage ? m_scaling.ku : m_scaling.ki) = value;
+    (voltage ? StaticTextKu : StaticTextKi)->setText(QString::number(value));
+}
+
+void TFSET4TM::showIntegrationTime(int minutes)
+{
+    m_scaling.minutes = minutes;
+    StaticTextPower->setText(QString::number(minutes));
+}
+
+void TFSET4TM::showSlicesAllowed(bool allowed)
+{
+    m_slicesAllowed = allowed;
+    StaticTextTrend->setText(set4tm::yesNoText(allowed));
 }
 
 void TFSET4TM::FormShow()
@@ -150,23 +172,17 @@ void TFSET4TM::readSettings()
     // Through address 0, which the meter answers whatever its own address. Each
     // read runs and reports on its own; a field whose read failed keeps its placeholder.
     const RequestLayer &frames = m_host.frames();
-    auto show = [&frames](QLabel *field) {
-        return [&frames, field] {
-            field->setText(QString::number(set4tm::decodeParameter(frames.RxFrame, frames.RxCount)));
-        };
-    };
+    auto parameter = [&frames] { return set4tm::decodeParameter(frames.RxFrame, frames.RxCount); };
     auto showRatios = [&] {
         const set4tm::Ratios ratios = set4tm::decodeRatios(frames.RxFrame, frames.RxCount);
-        StaticTextKu->setText(QString::number(ratios.ku));
-        StaticTextKi->setText(QString::number(ratios.ki));
+        showRatio(true, ratios.ku);
+        showRatio(false, ratios.ki);
     };
-    auto showSlices = [&] {
-        const bool allowed = set4tm::decodeIncompleteSlicesAllowed(frames.RxFrame, frames.RxCount);
-        StaticTextTrend->setText(set4tm::yesNoText(allowed));
-    };
-    if (!openChannel(0) || !configure(set4tm::readNetworkAddress(0), PortCheck::Yes, show(StaticTextAddr))
+    auto showSlices = [&] { showSlicesAllowed(set4tm::decodeIncompleteSlicesAllowed(frames.RxFrame, frames.RxCount)); };
+    if (!openChannel(0)
+        || !configure(set4tm::readNetworkAddress(0), PortCheck::Yes, [&] { showAddress(parameter()); })
         || !configure(set4tm::readRatios(0), PortCheck::Yes, showRatios)
-        || !configure(set4tm::readIntegrationTime(0), PortCheck::Yes, show(StaticTextPower))
+        || !configure(set4tm::readIntegrationTime(0), PortCheck::Yes, [&] { showIntegrationTime(parameter()); })
         || !configure(set4tm::readModeFlags(0), PortCheck::Yes, showSlices))
         return; // the window closed during a wait
     ComboBox1->setCurrentIndex(1);
@@ -182,7 +198,7 @@ void TFSET4TM::BitBtnAddrClick()
         return;
     runWithChannel(*address, [&] {
         configure(set4tm::writeNetworkAddress(*address, static_cast<std::uint8_t>(wanted)), PortCheck::No,
-                  [&] { StaticTextAddr->setText(QString::number(wanted)); });
+                  [&] { showAddress(wanted); });
     });
 }
 
@@ -213,8 +229,7 @@ void TFSET4TM::BitBtnKiClick()
 void TFSET4TM::changeRatio(Ratio ratio)
 {
     const bool voltage = ratio == Ratio::Voltage;
-    QLabel *field = voltage ? StaticTextKu : StaticTextKi;
-    const std::optional<int> current = readValue(field);
+    const std::optional<int> current = readValue(voltage ? m_scaling.ku : m_scaling.ki);
     if (!current)
         return;
     const int wanted = (voltage ? RxSpinEditKu : RxSpinEditKi)->IntValue();
@@ -231,19 +246,18 @@ void TFSET4TM::changeRatio(Ratio ratio)
     runWithChannel(*address, [&] {
         const auto value = static_cast<std::uint16_t>(wanted);
         configure(voltage ? set4tm::writeVoltageRatio(*address, value) : set4tm::writeCurrentRatio(*address, value),
-                  PortCheck::No, [&] { field->setText(QString::number(wanted)); });
+                  PortCheck::No, [&] { showRatio(voltage, wanted); });
     });
 }
 
 void TFSET4TM::BitBtnTrendClick()
 {
-    const QString shown = StaticTextTrend->text();
-    if (shown == QLatin1String("??"))
+    if (!m_slicesAllowed)
         return; // never read: there is nothing to turn round
     const std::optional<std::uint8_t> address = meterAddress();
     if (!address)
         return;
-    const bool allowed = shown == set4tm::yesNoText(true);
+    const bool allowed = *m_slicesAllowed;
     const QString question = allowed
         ? QStringLiteral("Вы действительно хотите запретить помечать не полные срезы мощности?")
         : QStringLiteral("Вы действительно хотите разрешить помечать не полные срезы мощности?");
@@ -252,13 +266,13 @@ void TFSET4TM::BitBtnTrendClick()
     runWithChannel(*address, [&] {
         const auto mode = allowed ? set4tm::ForbidIncompleteSlices : set4tm::AllowIncompleteSlices;
         configure(set4tm::writeMode(*address, mode), PortCheck::No,
-                  [&] { StaticTextTrend->setText(set4tm::yesNoText(!allowed)); });
+                  [&] { showSlicesAllowed(!allowed); });
     });
 }
 
 void TFSET4TM::BitBtnPowerClick()
 {
-    const std::optional<int> current = readValue(StaticTextPower);
+    const std::optional<int> current = readValue(m_scaling.minutes);
     if (!current || *current == RxSpinEditPower->IntValue())
         return;
     const std::optional<std::uint8_t> address = meterAddress();
@@ -271,7 +285,7 @@ void TFSET4TM::writeIntegrationTime(std::uint8_t address)
 {
     const int minutes = RxSpinEditPower->IntValue();
     configure(set4tm::writeIntegrationTime(address, static_cast<std::uint8_t>(minutes)), PortCheck::No,
-              [&] { StaticTextPower->setText(QString::number(minutes)); });
+              [&] { showIntegrationTime(minutes); });
 }
 
 void TFSET4TM::BitBtnCleanClick()

@@ -3,6 +3,7 @@
 #include "devices/testwindow.h"
 #include "meter/set4tmjudgement.h"
 #include "meter/set4tmpoll.h"
+#include "meter/set4tmvalues.h"
 
 #include <QDateTime>
 
@@ -108,10 +109,14 @@ private:
     std::optional<set4tm::Judgement> configure(const set4tm::Request &request, PortCheck check = PortCheck::No,
                                                const std::function<void()> &onAccepted = {});
     std::optional<set4tm::Judgement> openChannel(std::uint8_t address, PortCheck check = PortCheck::Yes);
-    // The meter's address from StaticTextAddr; a warning and nothing when it was not read.
+    // The meter's address as read or written; a warning and nothing when it was not read.
     std::optional<std::uint8_t> meterAddress();
-    // The number a value field shows; a warning and nothing when it was not read.
-    std::optional<int> readValue(QLabel *field);
+    // A setting as read or written; a warning and nothing when it was not read.
+    std::optional<int> readValue(std::optional<int> value);
+    void showAddress(int address);
+    void showRatio(bool voltage, int value);
+    void showIntegrationTime(int minutes);
+    void showSlicesAllowed(bool allowed);
     void readSettings();
     void changeRatio(Ratio ratio);
     void writeIntegrationTime(std::uint8_t address);
@@ -120,13 +125,18 @@ private:
 
     // --- test side (setmain_test.cpp) ---
     set4tm::Scaling scaling() const;
-    void showEnergy(const RequestLayer &frames, bool previousDay);
-    void showAuxiliary(const RequestLayer &frames);
+    void publishEnergy(const RequestLayer &frames, bool previousDay);
+    void publishAuxiliary(const RequestLayer &frames);
     void checkProfilePointer(const RequestLayer &frames);
     void addProfileRow(const RequestLayer &frames);
     void readInitialPointer(std::uint8_t address);
 
     QString m_password;             // as typed when the window opened
+    // What was read from the meter or written to it, as the fields show it; the
+    // values are scaled with these, never with texts read back from the fields.
+    std::optional<int> m_address;
+    set4tm::Scaling m_scaling;      // Ku, Ki, T, and the variant chosen in ComboBox1
+    std::optional<bool> m_slicesAllowed;
     bool m_actionRunning = false;   // a configuration action or the test start is waiting
     bool m_closeRequested = false;  // an answer asked for the window to close
     int m_pollStep = set4tm::FirstPollStep;

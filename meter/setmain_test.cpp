@@ -17,14 +17,13 @@
 
 set4tm::Scaling TFSET4TM::scaling() const
 {
-    return set4tm::Scaling::fromFields(StaticTextKu->text(), StaticTextKi->text(), StaticTextPower->text(),
-                                       ComboBox1->currentIndex());
+    return m_scaling;
 }
 
 std::uint8_t TFSET4TM::testAddress() const
 {
-    // The start has made sure that the field holds the address read from the meter.
-    return static_cast<std::uint8_t>(set4tm::fieldInteger(StaticTextAddr->text()).value_or(0));
+    // The start has made sure that the address was read from the meter.
+    return static_cast<std::uint8_t>(m_address.value_or(0));
 }
 
 bool TFSET4TM::beforeTestStart()
@@ -94,21 +93,10 @@ bool TFSET4TM::accepts(const RequestLayer &frames) const
 
 void TFSET4TM::decode(const RequestLayer &frames)
 {
-    // The values only while they are watched; the power profile always.
-    const bool monitoring = counters().monitoring;
     switch (set4tm::pollReading(m_pollStep)) {
-    case set4tm::PollReading::PreviousDayEnergy:
-        if (monitoring)
-            showEnergy(frames, true);
-        break;
-    case set4tm::PollReading::EnergySinceReset:
-        if (monitoring)
-            showEnergy(frames, false);
-        break;
-    case set4tm::PollReading::Auxiliary:
-        if (monitoring)
-            showAuxiliary(frames);
-        break;
+    case set4tm::PollReading::PreviousDayEnergy: publishEnergy(frames, true); break;
+    case set4tm::PollReading::EnergySinceReset: publishEnergy(frames, false); break;
+    case set4tm::PollReading::Auxiliary: publishAuxiliary(frames); break;
     case set4tm::PollReading::ProfilePointer: checkProfilePointer(frames); break;
     case set4tm::PollReading::ProfileRecord: addProfileRow(frames); break;
     }
@@ -120,40 +108,23 @@ void TFSET4TM::judged(bool accepted)
     m_readRecord = false;
 }
 
-void TFSET4TM::showEnergy(const RequestLayer &frames, bool previousDay)
+void TFSET4TM::publishEnergy(const RequestLayer &frames, bool previousDay)
 {
     const auto values = set4tm::energyValues(set4tm::decodeEnergy(frames.RxFrame, frames.RxCount), scaling());
-    if (!values)
-        return; // a ratio was not read: the fields keep what they show
-    const std::array<QLabel *, 4> fields = previousDay
-        ? std::array<QLabel *, 4>{StaticTextA01, StaticTextA02, StaticTextR01, StaticTextR02}
-        : std::array<QLabel *, 4>{StaticTextA1, StaticTextA2, StaticTextR1, StaticTextR2};
-    for (std::size_t i = 0; i < fields.size(); ++i)
-        fields[i]->setText(FormatGeneral((*values)[i]));
+    // A ratio that was not read gives no values: the fields keep what they show.
+    if (values)
+        readings().publish(set4tm::energyReadings(*values, previousDay));
 }
 
-void TFSET4TM::showAuxiliary(const RequestLayer &frames)
+void TFSET4TM::publishAuxiliary(const RequestLayer &frames)
 {
     const set4tm::AuxSelector selector = set4tm::pollSelector(m_pollStep);
     const set4tm::AuxReading reading = set4tm::decodeAuxiliary(selector, frames.RxFrame, frames.RxCount);
     const std::optional<double> value = set4tm::auxiliaryValue(selector, reading, scaling());
     if (!value)
         return;
-    QLabel *field = nullptr;
-    switch (selector) {
-    case set4tm::VoltageA: field = StaticTextUa; break;
-    case set4tm::VoltageB: field = StaticTextUb; break;
-    case set4tm::VoltageC: field = StaticTextUc; break;
-    case set4tm::CurrentA: field = StaticTextIa; break;
-    case set4tm::CurrentB: field = StaticTextIb; break;
-    case set4tm::CurrentC: field = StaticTextIc; break;
-    case set4tm::Frequency: field = StaticTextF; break;
-    case set4tm::PowerFactor: field = StaticTextCos; break;
-    case set4tm::ActivePower: field = StaticTextP; break;
-    case set4tm::ReactivePower: field = StaticTextQ; break;
-    }
-    if (field)
-        field->setText(FormatGeneral(*value));
+    const set4tm::Quantity q = set4tm::auxiliaryQuantity(selector);
+    readings().publish({{q.name, q.unit, *value}});
 }
 
 void TFSET4TM::checkProfilePointer(const RequestLayer &frames)

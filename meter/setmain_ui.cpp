@@ -1,5 +1,6 @@
 #include "meter/setmain.h"
 
+#include "devices/devicecatalogue.h"
 #include "devices/components.h"
 #include "widgets/dialogs.h"
 #include "widgets/radiogroup.h"
@@ -52,7 +53,8 @@ void addHeading(QGridLayout *grid, int row, const char *text)
 }
 
 // A value of the monitoring tab: caption, field and unit from `column` on.
-QLabel *addValueField(QGridLayout *grid, int row, int column, const char *name, const char *caption, const char *unit)
+QLabel *addValueField(QGridLayout *grid, int row, int column, const char *name, const char *caption,
+                      const QString &unit)
 {
     QWidget *panel = grid->parentWidget();
     QLabel *field = makeField(QString::fromLatin1(name), QString::fromLatin1(TTestWindow::IdleValue), panel);
@@ -61,7 +63,7 @@ QLabel *addValueField(QGridLayout *grid, int row, int column, const char *name, 
     field->setFixedWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-42949672,95")) + 12);
     grid->addWidget(makeText(QString::fromUtf8(caption), panel), row, column, Qt::AlignRight);
     grid->addWidget(field, row, column + 1);
-    grid->addWidget(makeText(QString::fromUtf8(unit), panel), row, column + 2);
+    grid->addWidget(makeText(unit, panel), row, column + 2);
     return field;
 }
 } // namespace
@@ -69,7 +71,7 @@ QLabel *addValueField(QGridLayout *grid, int row, int column, const char *name, 
 TestProfile TFSET4TM::makeProfile()
 {
     TestProfile p;
-    p.caption = QStringLiteral("Счетчик электрической энергии СЭТ-4ТМ");
+    p.caption = WindowCaption(DeviceWindowKind::SET4TM);
     p.deviceName = QStringLiteral("СЭТ-4ТМ");
     p.reportPrefix = QStringLiteral("СЭТ4ТМ02-");
     p.reportCancelText = QStringLiteral("Журнал не сохранен!");
@@ -127,6 +129,9 @@ void TFSET4TM::addConfigurationRows(QGridLayout *grid, QWidget *panel)
     yellow.setColor(QPalette::Base, Qt::yellow);
     yellow.setColor(QPalette::Button, Qt::yellow);
     ComboBox1->setPalette(yellow);
+    // The values are scaled with the variant chosen, held as a number like the ratios.
+    connect(ComboBox1, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            [this](int index) { m_scaling.variant = set4tm::variantOfIndex(index); });
     // Its own row: the caption is longer than the others.
     auto *variant = new QHBoxLayout;
     variant->setSpacing(6);
@@ -222,36 +227,38 @@ void TFSET4TM::buildMonitoringTab()
     struct Value
     {
         QLabel *TFSET4TM::*field;
-        const char *name, *caption, *unit;
+        const char *name, *caption;
+        set4tm::Quantity quantity;
     };
     struct Row
     {
         const char *heading;
         Value left, right;
     };
-    const char *kWh = "кВт*ч", *kvarh = "кВАр*ч";
+    using set4tm::auxiliaryQuantity;
+    using set4tm::energyQuantity;
     const Row rows[] = {
         {"Текущие показатели качества электрической сети:", {}, {}},
-        {nullptr, {&TFSET4TM::StaticTextP, "StaticTextP", "P =", "Вт"},
-                  {&TFSET4TM::StaticTextQ, "StaticTextQ", "Q =", "ВAр"}},
-        {nullptr, {&TFSET4TM::StaticTextCos, "StaticTextCos", "cos φ =", ""},
-                  {&TFSET4TM::StaticTextF, "StaticTextF", "F =", "Гц"}},
-        {nullptr, {&TFSET4TM::StaticTextUa, "StaticTextUa", "Ua =", "В"},
-                  {&TFSET4TM::StaticTextIa, "StaticTextIa", "Ia =", "A"}},
-        {nullptr, {&TFSET4TM::StaticTextUb, "StaticTextUb", "Ub =", "В"},
-                  {&TFSET4TM::StaticTextIb, "StaticTextIb", "Ib =", "A"}},
-        {nullptr, {&TFSET4TM::StaticTextUc, "StaticTextUc", "Uc =", "В"},
-                  {&TFSET4TM::StaticTextIc, "StaticTextIc", "Ic =", "A"}},
+        {nullptr, {&TFSET4TM::StaticTextP, "StaticTextP", "P =", auxiliaryQuantity(set4tm::ActivePower)},
+                  {&TFSET4TM::StaticTextQ, "StaticTextQ", "Q =", auxiliaryQuantity(set4tm::ReactivePower)}},
+        {nullptr, {&TFSET4TM::StaticTextCos, "StaticTextCos", "cos φ =", auxiliaryQuantity(set4tm::PowerFactor)},
+                  {&TFSET4TM::StaticTextF, "StaticTextF", "F =", auxiliaryQuantity(set4tm::Frequency)}},
+        {nullptr, {&TFSET4TM::StaticTextUa, "StaticTextUa", "Ua =", auxiliaryQuantity(set4tm::VoltageA)},
+                  {&TFSET4TM::StaticTextIa, "StaticTextIa", "Ia =", auxiliaryQuantity(set4tm::CurrentA)}},
+        {nullptr, {&TFSET4TM::StaticTextUb, "StaticTextUb", "Ub =", auxiliaryQuantity(set4tm::VoltageB)},
+                  {&TFSET4TM::StaticTextIb, "StaticTextIb", "Ib =", auxiliaryQuantity(set4tm::CurrentB)}},
+        {nullptr, {&TFSET4TM::StaticTextUc, "StaticTextUc", "Uc =", auxiliaryQuantity(set4tm::VoltageC)},
+                  {&TFSET4TM::StaticTextIc, "StaticTextIc", "Ic =", auxiliaryQuantity(set4tm::CurrentC)}},
         {"Энергия всего от сброса (нарастающий итог):", {}, {}},
-        {nullptr, {&TFSET4TM::StaticTextA1, "StaticTextA1", "A+ =", kWh},
-                  {&TFSET4TM::StaticTextA2, "StaticTextA2", "A- =", kWh}},
-        {nullptr, {&TFSET4TM::StaticTextR1, "StaticTextR1", "R+ =", kvarh},
-                  {&TFSET4TM::StaticTextR2, "StaticTextR2", "R- =", kvarh}},
+        {nullptr, {&TFSET4TM::StaticTextA1, "StaticTextA1", "A+ =", energyQuantity(0, false)},
+                  {&TFSET4TM::StaticTextA2, "StaticTextA2", "A- =", energyQuantity(1, false)}},
+        {nullptr, {&TFSET4TM::StaticTextR1, "StaticTextR1", "R+ =", energyQuantity(2, false)},
+                  {&TFSET4TM::StaticTextR2, "StaticTextR2", "R- =", energyQuantity(3, false)}},
         {"Данные по энергопотреблению за предыдущие сутки:", {}, {}},
-        {nullptr, {&TFSET4TM::StaticTextA01, "StaticTextA01", "A+ =", kWh},
-                  {&TFSET4TM::StaticTextA02, "StaticTextA02", "A- =", kWh}},
-        {nullptr, {&TFSET4TM::StaticTextR01, "StaticTextR01", "R+ =", kvarh},
-                  {&TFSET4TM::StaticTextR02, "StaticTextR02", "R- =", kvarh}},
+        {nullptr, {&TFSET4TM::StaticTextA01, "StaticTextA01", "A+ =", energyQuantity(0, true)},
+                  {&TFSET4TM::StaticTextA02, "StaticTextA02", "A- =", energyQuantity(1, true)}},
+        {nullptr, {&TFSET4TM::StaticTextR01, "StaticTextR01", "R+ =", energyQuantity(2, true)},
+                  {&TFSET4TM::StaticTextR02, "StaticTextR02", "R- =", energyQuantity(3, true)}},
     };
     auto *outer = new QVBoxLayout(monitoringPage());
     auto *panel = new QFrame(monitoringPage());
@@ -269,8 +276,12 @@ void TFSET4TM::buildMonitoringTab()
             addHeading(grid, row++, r.heading);
             continue;
         }
-        this->*(r.left.field) = addValueField(grid, row, 0, r.left.name, r.left.caption, r.left.unit);
-        this->*(r.right.field) = addValueField(grid, row, 4, r.right.name, r.right.caption, r.right.unit);
+        int column = 0;
+        for (const Value &v : {r.left, r.right}) {
+            this->*(v.field) = addValueField(grid, row, column, v.name, v.caption, v.quantity.unit);
+            showOn(v.quantity.name, this->*(v.field));
+            column += 4;
+        }
         ++row;
     }
     grid->setRowStretch(row, 1);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "bus/frameprotocol.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -9,9 +11,7 @@
 // the configurator's bus monitor and the simulator's log, so both say the same.
 namespace monitor {
 
-// Which language the frame speaks. Modbus and the meter share the CRC but not the
-// codes (0x03 and 0x06 mean different things), so the caller says which it is.
-enum class Protocol { Modbus, Set4tm };
+using Protocol = FrameProtocol;
 
 struct Meaning
 {

@@ -1,7 +1,5 @@
 #include "resources/images.h"
 
-#include "devices/devicekinds.h"
-
 #include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
@@ -30,12 +28,6 @@ qreal screenRatio()
 }
 
 } // namespace
-
-QString devicePictureName(int tag)
-{
-    const DeviceKind *kind = FindDeviceKind(tag);
-    return kind ? QString::fromLatin1(kind->picture) : QString();
-}
 
 bool hasPicture(const QString &name)
 {
@@ -90,11 +82,6 @@ QIcon pictureIcon(const QString &name)
     for (int edge : edges)
         icon.addPixmap(renderPicture(name, QSize(edge, edge), 1.0));
     return icon;
-}
-
-QIcon deviceIcon(int tag)
-{
-    return pictureIcon(devicePictureName(tag));
 }
 
 QIcon applicationIcon()

@@ -31,11 +31,6 @@ inline const QString Schemes = QStringLiteral("schemes");                 // wir
 inline const QString Application = QStringLiteral("orvek-configurator");
 } // namespace Pictures
 
-// Picture name of a main-window device button by its tag (1 KRV-A, 2 ZDLT-1,
-// 3 M-7051D, 4 SET-4TM, 5 temperature sensor, 6 controller, 7 B-7720Q); empty for
-// any other tag.
-QString devicePictureName(int tag);
-
 // Whether a picture of that name is compiled in.
 bool hasPicture(const QString &name);
 
@@ -50,9 +45,6 @@ QSize pictureSize(const QString &name);
 // An icon of the picture, sharp at the usual button and window-icon sizes; Qt
 // derives the greyed look of a disabled button from it. Null for an unknown name.
 QIcon pictureIcon(const QString &name);
-
-// The icon of a main-window device button by tag; null for a tag outside 1..7.
-QIcon deviceIcon(int tag);
 
 QIcon applicationIcon();
 

@@ -90,15 +90,3 @@ private:
     int m_spacing = 3;
 };
 
-// Lights LED n when bit n of `bits` is set (colour index 2) and turns it off
-// otherwise (1); a null entry is a bit without a LED.
-template <typename Leds>
-void ShowBits(const Leds &leds, std::uint32_t bits)
-{
-    int bit = 0;
-    for (TVrBlinkLed *led : leds) {
-        if (led)
-            led->setColorIndex(static_cast<int>((bits >> bit) & 1u) + 1);
-        ++bit;
-    }
-}

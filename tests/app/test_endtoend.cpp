@@ -3,7 +3,7 @@
 #include "bus/vacomm.h"
 #include "devices/krvmain.h"
 #include "settings/formstorage.h"
-#include "support/scripteddialogs.h"
+#include "support/testfixture.h"
 #include "widgets/radiogroup.h"
 #include "widgets/rxspinedit.h"
 
@@ -23,9 +23,8 @@ class TestEndToEnd : public QObject
 private slots:
     void searchFindsKrvAndAShortTestIsClean()
     {
-        QTemporaryDir dir;
-        TFormStorage::setFilePath(dir.filePath(QStringLiteral("OrvekConfigurator.ini")));
-        const QString link = dir.filePath(QStringLiteral("ttySIM"));
+        TestFixture fixture;
+        const QString link = fixture.path(QStringLiteral("ttySIM"));
 
         QProcess simulator;
         simulator.setProcessChannelMode(QProcess::SeparateChannels);
@@ -38,7 +37,7 @@ private slots:
         QVERIFY2(slave.startsWith(QStringLiteral("/dev/")), qPrintable(slave));
 
         IniFile(TFormStorage::filePath()).WriteString(QStringLiteral("Ports"), QStringLiteral("COM2"), link);
-        ScriptedDialogs dialogs;
+        ScriptedDialogs &dialogs = fixture.dialogs;
         dialogs.expectInformation(QStringLiteral("Тест завершен!\rРезультаты теста содержатся в журнале ошибок."));
         {
             TFOrvekConfigurator main;
@@ -83,7 +82,7 @@ private slots:
             QVERIFY(summary.contains(QStringLiteral("Утеряно посылок: 0")));
             QVERIFY(main.DeviceGroup->isEnabled());
         }
-        QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
+        QVERIFY2(fixture.clean(), fixture.report());
 
         ::kill(static_cast<pid_t>(simulator.processId()), SIGTERM);
         QVERIFY(simulator.waitForFinished(10000));
@@ -95,9 +94,8 @@ private slots:
     // the device file, the window is idle again.
     void simulatorKilledMidSearchEndsTheSearchWithOneMessage()
     {
-        QTemporaryDir dir;
-        TFormStorage::setFilePath(dir.filePath(QStringLiteral("OrvekConfigurator.ini")));
-        const QString link = dir.filePath(QStringLiteral("ttySIM"));
+        TestFixture fixture;
+        const QString link = fixture.path(QStringLiteral("ttySIM"));
         QProcess simulator;
         simulator.start(qEnvironmentVariable("ORVEK_SIM"), {QStringLiteral("--device"), QStringLiteral("krv:200"),
                                                             QStringLiteral("--link"), link, QStringLiteral("--quiet")});
@@ -105,7 +103,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return simulator.canReadLine(); }, 10000));
         IniFile(TFormStorage::filePath()).WriteString(QStringLiteral("Ports"), QStringLiteral("COM1"), link);
 
-        ScriptedDialogs dialogs;
+        ScriptedDialogs &dialogs = fixture.dialogs;
         TFOrvekConfigurator main;
         main.show();
         main.RxSpinEdit3->setValue(50);
@@ -123,7 +121,7 @@ private slots:
         QVERIFY(!main.Timer1->isActive());
         QVERIFY(main.DeviceGroup->isEnabled());
         QCOMPARE(main.StaticTextAddr->text(), QString());
-        QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
+        QVERIFY2(fixture.clean(), fixture.report());
     }
 };
 

@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "bus/buschannel.h"
 #include "app/picturebutton.h"
 #include "devices/c3940fmain.h"
 #include "devices/krvmain.h"
@@ -224,11 +225,11 @@ private slots:
         setRange(4, 4);
         startManual(TagSET4TM);
         step(4); // the channel test answered: address, status, CRC
-        m_dialogs->expectInformation(QStringLiteral("По адресу 4 найдено устройство \"Счетчик эл.энергии СЭТ-4ТМ\".\r"
+        m_dialogs->expectInformation(QStringLiteral("По адресу 4 найдено устройство \"Счетчик электрической энергии СЭТ-4ТМ\".\r"
                                                     "Окно этого устройства в данной версии программы не предусмотрено."));
         step();
         QCOMPARE(m_dialogs->texts("information"),
-                 QStringList{QStringLiteral("По адресу 4 найдено устройство \"Счетчик эл.энергии СЭТ-4ТМ\".\r"
+                 QStringList{QStringLiteral("По адресу 4 найдено устройство \"Счетчик электрической энергии СЭТ-4ТМ\".\r"
                                             "Окно этого устройства в данной версии программы не предусмотрено.")});
         QVERIFY(!main().VaComm1->Active());
         QVERIFY(main().DeviceGroup->isEnabled());
@@ -351,8 +352,8 @@ private slots:
         FakeSerialTree empty;
         const SerialSystem system = empty.system();
         setSerialSystem(&system);
-        main().VaComm1->setLinkFactory(LinkFactory());
-        main().VaComm1->setPortResolver([](int) { return QStringLiteral("/nonexistent/ttyORVEK"); });
+        main().channel().setLinkFactory(LinkFactory());
+        main().channel().setPortResolver([](int) { return QStringLiteral("/nonexistent/ttyORVEK"); });
         m_dialogs->expectError(QStringLiteral("Specified device not found (/nonexistent/ttyORVEK).\r\r"
                                               "Последовательные порты не найдены: проверьте, подключен ли "
                                               "преобразователь RS-485."));
@@ -369,7 +370,7 @@ private slots:
     {
         FakeLinkFactory links;
         links.prepare = [](FakeLink &link) { link.pending = 5000; };
-        main().VaComm1->setLinkFactory(links.factory());
+        main().channel().setLinkFactory(links.factory());
         bool stoppedFirst = false;
         m_dialogs->onShown = [&](const ScriptedDialogs::Shown &) {
             stoppedFirst = !main().Timer1->isActive() && !main().VaComm1->Active();
@@ -476,7 +477,7 @@ private slots:
         file.close();
         TFOrvekConfigurator again;
         FakeLinkFactory links;
-        again.VaComm1->setLinkFactory(links.factory());
+        again.channel().setLinkFactory(links.factory());
         again.show();
         QCOMPARE(again.RadioGroup1->selectedText(), QStringLiteral("19200"));
         QCOMPARE(again.RxSpinEdit1->IntValue(), 1);

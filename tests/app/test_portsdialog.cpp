@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "bus/buschannel.h"
 #include "app/picturebutton.h"
 #include "app/portsdialog.h"
 #include "bus/portmap.h"
@@ -143,7 +144,7 @@ private slots:
         links.prepare = [](FakeLink &link) {
             link.openError = {BusLink::ErrorKind::OpenFailed, EACCES, QStringLiteral("Permission denied")};
         };
-        main->VaComm1->setLinkFactory(links.factory());
+        main->channel().setLinkFactory(links.factory());
         fixture->dialogs.expectError(QStringLiteral(
             "Can't open specified device /dev/ttyUSB0 (Error 13, Permission denied)\r\r"
             "Устройство /dev/ttyUSB0 принадлежит группе dialout, а пользователь ivan в нее не входит.\r"

@@ -1,5 +1,5 @@
-#include "bus/porthints.h"
-#include "bus/serialdevices.h"
+#include "bus/serial/porthints.h"
+#include "bus/serial/serialdevices.h"
 #include "bus/vacomm.h"
 #include "support/fakeserialtree.h"
 

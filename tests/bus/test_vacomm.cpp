@@ -1,4 +1,4 @@
-#include "bus/qserialportlink.h"
+#include "bus/serial/qserialportlink.h"
 #include "bus/vacomm.h"
 
 #include <QDeadlineTimer>

@@ -1,4 +1,6 @@
+#include "bus/buschannel.h"
 #include "bus/portmap.h"
+#include "bus/requestlayer.h"
 #include "bus/vacomm.h"
 #include "support/fakelink.h"
 
@@ -265,5 +267,69 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestVaCommFake)
+// The channel: the port and the buffers wired together, with no window around them.
+class TestBusChannel : public QObject
+{
+    Q_OBJECT
+
+    FakeLinkFactory links;
+    std::unique_ptr<BusChannel> channel;
+
+private slots:
+    void init()
+    {
+        links = FakeLinkFactory();
+        channel = std::make_unique<BusChannel>();
+        channel->setLinkFactory(links.factory());
+        channel->setPortResolver([](int port) { return QStringLiteral("/dev/ttyTEST%1").arg(port); });
+    }
+    void cleanup() { channel.reset(); }
+
+    void opensTheAddressOfThePortNumberOnTheLineGiven()
+    {
+        channel->open(4, {38400, paOdd});
+        QVERIFY(channel->isOpen());
+        QCOMPARE(links.devicesRequested, QStringList{QStringLiteral("/dev/ttyTEST4")});
+        QCOMPARE(channel->address(), QStringLiteral("/dev/ttyTEST4"));
+        QCOMPARE(links.last()->settingsApplied, (QList<LineSettings>{{38400, paOdd}}));
+    }
+
+    void aRateNobodyCanNameIsRefusedAndNothingOpens()
+    {
+        QVERIFY_THROWS_EXCEPTION(EVaCommError, channel->open(1, {12345, paNone}));
+        QVERIFY(!channel->isOpen());
+        QVERIFY(links.devicesRequested.isEmpty());
+    }
+
+    void receivedChunksLandInRxFrameInOrder()
+    {
+        channel->open(1, {19200, paNone});
+        links.last()->receive(QByteArray::fromHex("0104"));
+        links.last()->receive(QByteArray::fromHex("06000c"));
+        links.last()->receive(QByteArray::fromHex("0002"));
+        QCOMPARE(channel->frames().RxCount, 7);
+        QCOMPARE(channel->frames().rxBytes().toHex(), QByteArray("010406000c0002"));
+    }
+
+    void closeIsQuietWhenClosedAndEndsReception()
+    {
+        QSignalSpy closed(&channel->port(), &TVaComm::OnClose);
+        channel->close();
+        QCOMPARE(closed.size(), 0);
+        channel->open(1, {19200, paNone});
+        QPointer<FakeLink> link = links.last();
+        channel->close();
+        QCOMPARE(closed.size(), 1);
+        QVERIFY(link.isNull());
+        QCOMPARE(channel->frames().RxCount, 0);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    TestVaCommFake port;
+    TestBusChannel channel;
+    return QTest::qExec(&port, argc, argv) | QTest::qExec(&channel, argc, argv);
+}
 #include "test_vacommfake.moc"

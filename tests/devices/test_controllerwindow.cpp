@@ -1,7 +1,7 @@
 #include "devices/c3940fmain.h"
 #include "sim/thermal.h"
 #include "support/fakelink.h"
-#include "support/scripteddialogs.h"
+#include "support/testfixture.h"
 #include "support/simrig.h"
 #include "support/testfixture.h"
 
@@ -30,7 +30,8 @@ class TestControllerWindow : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<ScriptedDialogs> m_dialogs;
+    std::unique_ptr<TestFixture> m_fixture;
+    ScriptedDialogs *m_dialogs = nullptr;
     std::unique_ptr<SimHost> m_host;
     sim::ControllerDevice *m_controller = nullptr;
     std::unique_ptr<TFC3940F> m_window;
@@ -52,8 +53,7 @@ class TestControllerWindow : public QObject
         m_host->comm.Open();
         RequestLayer &frames = m_host->frames();
         frames.SendReadDiscreteInputs(1, 0x0185, 4);
-        m_host->comm.WriteBuf(frames.TxFrame, frames.TxCount);
-        QVERIFY(m_host->waitForAnswer(6));
+        QVERIFY(m_host->probe(6));
         m_window = std::make_unique<TFC3940F>(*m_host, nullptr);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -84,7 +84,8 @@ class TestControllerWindow : public QObject
 private slots:
     void init()
     {
-        m_dialogs = std::make_unique<ScriptedDialogs>();
+        m_fixture = std::make_unique<TestFixture>();
+        m_dialogs = &m_fixture->dialogs;
         m_host = std::make_unique<SimHost>();
         m_controller = static_cast<sim::ControllerDevice *>(
             m_host->bus.addDevice(std::make_unique<sim::ControllerDevice>(1)));
@@ -95,8 +96,8 @@ private slots:
         m_window.reset();
         m_host.reset();
         QVERIFY(!QApplication::overrideCursor());
-        QVERIFY2(m_dialogs->problems().isEmpty(), qPrintable(m_dialogs->problems().join('\n')));
-        m_dialogs.reset();
+        QVERIFY2(m_fixture->clean(), m_fixture->report());
+        m_fixture.reset();
     }
 
     void opensWithTheControllersSetUp_data()
@@ -115,8 +116,8 @@ private slots:
         QFETCH(QString, variant);
         QFETCH(QString, group);
         QFETCH(bool, yellow);
-        m_host->address = QStringLiteral("1");
-        m_host->baud = QStringLiteral("9600");
+        m_host->device.address = 1;
+        m_host->device.line.baudRate = 9600;
         openWindow(std::uint8_t(config));
         QCOMPARE(m_window->windowTitle(), QStringLiteral("Система ТРАВ/ЖНКТ Ортикс-Т"));
         QCOMPARE(m_window->size(), QSize(460, 608));
@@ -257,7 +258,7 @@ private slots:
             link.purgeError = {BusLink::ErrorKind::Purge, 5, QStringLiteral("Input/output error")};
         };
         m_host->comm.Close();
-        m_host->comm.setLinkFactory(links.factory());
+        m_host->channel().setLinkFactory(links.factory());
         m_host->comm.Open();
         m_dialogs->answerQuestion(Confirm, true);
         m_dialogs->expectError(vaCommErrorText({BusLink::ErrorKind::Purge, 5, QStringLiteral("Input/output error")},

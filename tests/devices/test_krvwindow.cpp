@@ -57,8 +57,7 @@ class TestKrvWindow : public QObject
         m_host->comm.Open();
         RequestLayer &frames = m_host->frames();
         frames.SendReadInputRegisters(1, 0, 3);
-        m_host->comm.WriteBuf(frames.TxFrame, frames.TxCount);
-        QVERIFY(m_host->waitForAnswer(11));
+        QVERIFY(m_host->probe(11));
         m_window = std::make_unique<TFKRV>(*m_host, nullptr);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -244,6 +243,48 @@ private slots:
         QCOMPARE(text("StaticTextIa"), QStringLiteral("????????,??"));
     }
 
+    // The values come out of every accepted answer; the tab's fields follow only while it is shown.
+    void readingsFlowWhateverTabIsShown()
+    {
+        m_krv->statusWord = 0x0021; // bits 5 and 0
+        m_krv->currents = {12345, 0, 1, 0, 0, 0, 0, 0};
+        QSignalSpy readings(&m_window->readings(), &ReadingStream::readings);
+        QSignalSpy started(&m_window->readings(), &ReadingStream::testStarted);
+        startManual();
+        QCOMPARE(started.size(), 1);
+        QVERIFY(exchange());
+        QCOMPARE(readings.size(), 1);
+        const Readings hidden = readings.at(0).at(0).value<Readings>();
+        QCOMPARE(text("StaticTextIa"), QStringLiteral("????????,??"));
+
+        child<QTabWidget>("PageControl1")->setCurrentIndex(1);
+        QVERIFY(exchange());
+        QCOMPARE(readings.size(), 2);
+        const Readings shown = readings.at(1).at(0).value<Readings>();
+        QCOMPARE(text("StaticTextIa"), QStringLiteral("123,45"));
+        QCOMPARE(shown.size(), hidden.size());
+        for (int i = 0; i < shown.size(); ++i) {
+            QCOMPARE(shown[i].quantity, hidden[i].quantity);
+            QCOMPARE(shown[i].value, hidden[i].value);
+        }
+        const auto find = [&](const QString &quantity) {
+            for (const Reading &r : shown)
+                if (r.quantity == quantity)
+                    return r;
+            return Reading{};
+        };
+        QCOMPARE(find(QStringLiteral("Ia")).value, 123.45);
+        QCOMPARE(find(QStringLiteral("Ia")).unit, QStringLiteral("A"));
+        QCOMPARE(find(QStringLiteral("Ic")).value, 0.01);
+        QCOMPARE(find(QStringLiteral("Времязависимая МТЗ в фазах")).value, 1.0);
+        QVERIFY(find(QStringLiteral("Тревога МТЗ на землю")).state);
+        QCOMPARE(find(QStringLiteral("Токовая отсечка в фазах")).value, 0.0);
+
+        QSignalSpy stopped(&m_window->readings(), &ReadingStream::testStopped);
+        stopExpectingTheSummaryBox();
+        QCOMPARE(stopped.size(), 1);
+    }
+
     void addressChangeMovesLaterRequests()
     {
         child<TRxSpinEdit>("RxSpinEditAddr")->setValue(7);
@@ -387,7 +428,7 @@ private slots:
     {
         QFETCH(int, baud);
         QFETCH(int, code);
-        m_host->address = QStringLiteral("1");
+        m_host->device.address = 1;
         m_window->findChild<QLabel *>(QStringLiteral("StaticTextBaud"))
             ->setText(baud == 9600 ? QStringLiteral("19200") : QStringLiteral("9600"));
         child<TRxSpinEdit>("RxSpinEditBaud")->setValue(baud);

@@ -169,8 +169,7 @@ private slots:
         module->inputs = 0x8001; // data bytes 0x01 and 0x80
         m_host->comm.Open();
         SendModuleCommand(m_host->frames(), 1, 0x20);
-        m_host->comm.WriteBuf(m_host->frames().TxFrame, m_host->frames().TxCount);
-        QVERIFY(m_host->waitForAnswer(8));
+        QVERIFY(m_host->probe(8));
         TFM7051 window(*m_host, nullptr);
         window.show();
         QCOMPARE(text(&window, "StaticTextVer"), QStringLiteral("2.5.17"));
@@ -250,11 +249,10 @@ private slots:
         auto *sensor = static_cast<sim::SensorDevice *>(m_host->bus.addDevice(std::make_unique<sim::SensorDevice>(5)));
         sensor->live = false;
         sensor->kt = sensor->ktPending = 80;
-        m_host->address = QStringLiteral("5");
+        m_host->device.address = 5;
         m_host->comm.Open();
         m_host->frames().SendReadHoldingRegisters(5, 0, 3);
-        m_host->comm.WriteBuf(m_host->frames().TxFrame, m_host->frames().TxCount);
-        QVERIFY(m_host->waitForAnswer(11));
+        QVERIFY(m_host->probe(11));
         TFMLX window(*m_host, nullptr);
         window.show();
         QCOMPARE(text(&window, "StaticTextKt"), QStringLiteral("0,8"));
@@ -326,7 +324,7 @@ private slots:
     {
         FakeLinkFactory links;
         links.prepare = [](FakeLink &link) { link.pending = 5000; };
-        m_host->comm.setLinkFactory(links.factory());
+        m_host->channel().setLinkFactory(links.factory());
         TFB7720Q window(*m_host, nullptr);
         showOnOpenPort(window);
         bool stoppedFirst = false;

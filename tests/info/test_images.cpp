@@ -1,3 +1,4 @@
+#include "devices/devicecatalogue.h"
 #include "resources/images.h"
 
 #include <QDir>
@@ -46,17 +47,16 @@ private slots:
 
     void deviceIcons_data()
     {
-        QTest::addColumn<int>("tag");
-        for (int tag = 1; tag <= 7; ++tag)
-            QTest::addRow("tag %d", tag) << tag;
+        QTest::addColumn<QString>("name");
+        for (const DeviceKind &kind : DeviceKinds())
+            QTest::addRow("tag %d", kind.tag) << kind.picture;
     }
 
     void deviceIcons()
     {
-        QFETCH(int, tag);
-        const QString name = devicePictureName(tag);
+        QFETCH(QString, name);
         QVERIFY(hasPicture(name));
-        const QIcon icon = deviceIcon(tag);
+        const QIcon icon = pictureIcon(name);
         QVERIFY(!icon.isNull());
         for (int edge : {32, 64, 96}) {
             const QPixmap pixmap = icon.pixmap(QSize(edge, edge));
@@ -66,17 +66,13 @@ private slots:
         }
     }
 
-    void unknownTagsAndNames()
+    void unknownNames()
     {
         QSet<QString> names;
-        for (int tag = 1; tag <= 7; ++tag)
-            names.insert(devicePictureName(tag));
+        for (const DeviceKind &kind : DeviceKinds())
+            names.insert(kind.picture);
         QCOMPARE(names.size(), 7); // each button its own picture
 
-        for (int tag : {-1, 0, 8, 100}) {
-            QVERIFY(devicePictureName(tag).isEmpty());
-            QVERIFY(deviceIcon(tag).isNull());
-        }
         QVERIFY(!hasPicture(QString()));
         QVERIFY(!hasPicture(QStringLiteral("no-such-picture")));
         QVERIFY(devicePicture(QStringLiteral("no-such-picture"), QSize(64, 64)).isNull());

@@ -4,7 +4,7 @@
 #include "meter/setmain.h"
 #include "settings/formstorage.h"
 #include "sim/meter/set4tm_device.h"
-#include "support/scripteddialogs.h"
+#include "support/testfixture.h"
 #include "widgets/rxspinedit.h"
 
 #include <QLabel>
@@ -28,9 +28,8 @@ private slots:
 
     void searchFindsTheMeterAndAShortTestIsClean()
     {
-        QTemporaryDir dir;
-        TFormStorage::setFilePath(dir.filePath(QStringLiteral("OrvekConfigurator.ini")));
-        const QString link = dir.filePath(QStringLiteral("ttySIM"));
+        TestFixture fixture;
+        const QString link = fixture.path(QStringLiteral("ttySIM"));
         QProcess simulator;
         simulator.start(qEnvironmentVariable("ORVEK_SIM"),
                         {QStringLiteral("--device"), QStringLiteral("set4tm:7,live=0,baud=19200,password=649283,ku=2"),
@@ -40,7 +39,7 @@ private slots:
         QVERIFY(simulator.readLine().startsWith("/dev/"));
 
         IniFile(TFormStorage::filePath()).WriteString(QStringLiteral("Ports"), QStringLiteral("COM2"), link);
-        ScriptedDialogs dialogs;
+        ScriptedDialogs &dialogs = fixture.dialogs;
         dialogs.answerInput(std::nullopt); // Cancel: the proposed password
         dialogs.expectInformation(QStringLiteral("Тест завершен!\rРезультаты теста содержатся в журнале ошибок."));
         QStringList settings, monitoring, summary;
@@ -91,7 +90,7 @@ private slots:
                                     "[ДИАГНОСТИКА СЭТ-4ТМ]", "Количество тестовых посылок: 50",
                                     "Интервал опроса: 50мсек.", "Отправлено посылок: 50", "Принято без ошибок: 50",
                                     "Принято с ошибками: 0", "Утеряно посылок: 0"}));
-        QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
+        QVERIFY2(fixture.clean(), fixture.report());
 
         ::kill(static_cast<pid_t>(simulator.processId()), SIGTERM);
         QVERIFY(simulator.waitForFinished(10000));

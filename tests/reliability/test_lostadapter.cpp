@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 #include "app/picturebutton.h"
+#include "bus/requestlayer.h"
 #include "bus/vacomm.h"
 #include "devices/krvmain.h"
 #include "devices/testjournal.h"

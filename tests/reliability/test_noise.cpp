@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "bus/buschannel.h"
 #include "devices/krvmain.h"
 #include "sim/relays.h"
 #include "reliability/noise.h"
@@ -72,7 +73,7 @@ private slots:
         sim::Bus bus;
         tuneForTests(bus);
         TFOrvekConfigurator main;
-        main.VaComm1->setLinkFactory(sim::simLinkFactory(bus));
+        main.channel().setLinkFactory(sim::simLinkFactory(bus));
         bool opened = false;
         main.setWindowOpener(DeviceWindowKind::ZDLT, [&](DeviceHost &, QWidget *) { opened = true; });
         main.BitBtnKRVClick(TagZDLT);
@@ -92,7 +93,7 @@ private slots:
         sim::Bus bus;
         tuneForTests(bus);
         TFOrvekConfigurator main;
-        main.VaComm1->setLinkFactory(sim::simLinkFactory(bus));
+        main.channel().setLinkFactory(sim::simLinkFactory(bus));
         QList<QPair<DeviceWindowKind, QString>> opened;
         for (auto kind : {DeviceWindowKind::ZDLT, DeviceWindowKind::KRV})
             main.setWindowOpener(kind, [&, kind](DeviceHost &host, QWidget *) {

@@ -1,7 +1,7 @@
 // End-to-end checks of orvek-sim on a pseudo-terminal, against mbpoll (an
 // independent Modbus master) and against the configurator's own probes.
 #include "bus/requestlayer.h"
-#include "devices/devicekinds.h"
+#include "devices/devicecatalogue.h"
 
 #include <QDir>
 #include <QFileInfo>

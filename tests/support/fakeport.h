@@ -1,21 +1,15 @@
 #pragma once
 
+#include "bus/buschannel.h"
 #include "bus/requestlayer.h"
 #include "bus/vacomm.h"
 #include "support/fakelink.h"
 
-#include <QObject>
-
-// The port and the shared buffers a search or a test engine works on, without a
-// window: a TVaComm over an in-memory link, its received bytes collected in the
-// frames as the main window collects them.
+// The bus channel a search or a test engine works on, without a window, over
+// in-memory links the test drives.
 struct FakePort
 {
-    FakePort()
-    {
-        port.setLinkFactory(links.factory());
-        QObject::connect(&port, &TVaComm::OnRxBuf, [this](const QByteArray &bytes) { frames.VaComm1RxBuf(bytes); });
-    }
+    FakePort() { channel.setLinkFactory(links.factory()); }
     FakePort(const FakePort &) = delete;
     FakePort &operator=(const FakePort &) = delete;
 
@@ -23,6 +17,7 @@ struct FakePort
     FakeLink &link() { return *links.last(); }
 
     FakeLinkFactory links;
-    TVaComm port;
-    RequestLayer frames;
+    BusChannel channel;
+    TVaComm &port = channel.port();
+    RequestLayer &frames = channel.frames();
 };

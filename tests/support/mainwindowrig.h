@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/mainwindow.h"
+#include "bus/buschannel.h"
 #include "sim/bus.h"
 #include "sim/simlink.h"
 #include "widgets/radiogroup.h"
@@ -13,7 +14,7 @@
 inline std::unique_ptr<TFOrvekConfigurator> mainWindowOn(sim::Bus &bus)
 {
     auto main = std::make_unique<TFOrvekConfigurator>();
-    main->VaComm1->setLinkFactory(sim::simLinkFactory(bus));
+    main->channel().setLinkFactory(sim::simLinkFactory(bus));
     main->show();
     main->RadioGroup1->setItemIndex(7); // 115200
     main->RxSpinEdit4->setValue(100);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bus/buschannel.h"
 #include "bus/requestlayer.h"
 #include "bus/vacomm.h"
 #include "devices/devicewindow.h"
@@ -21,28 +22,40 @@ inline void tuneForTests(sim::Bus &bus)
     bus.setSeed(7);
 }
 
-// Stands in for the main window as a device window's host: an open port on a
-// simulated bus, the shared buffers, the found address and the baud rate text.
+// Stands in for the main window as a device window's host: a channel open on a
+// simulated bus and the found device (address 1 at 19200 bit/s unless a test
+// says otherwise).
 class SimHost : public DeviceHost
 {
 public:
     SimHost()
     {
         tuneForTests(bus);
-        comm.setLinkFactory(sim::simLinkFactory(bus));
+        busChannel.setLinkFactory(sim::simLinkFactory(bus));
         comm.setBaudrate(br115200);
-        QObject::connect(&comm, &TVaComm::OnRxBuf, [this](const QByteArray &bytes) { m_frames->VaComm1RxBuf(bytes); });
+        device.kind = DeviceWindowKind::KRV;
+        device.address = 1;
+        device.line.baudRate = 19200;
     }
 
-    TVaComm &port() override { return comm; }
-    RequestLayer &frames() override { return *m_frames; }
-    QString foundAddressText() const override { return address; }
-    QString baudRateText() const override { return baud; }
+    BusChannel &channel() override { return busChannel; }
+    const FoundDevice &found() const override { return device; }
+
+    // The search's last step: the probe framed in TxFrame goes out, and its answer,
+    // left in RxFrame, is the found device's. False when it did not come.
+    [[nodiscard]] bool probe(int answerBytes)
+    {
+        comm.WriteBuf(m_frames.TxFrame, m_frames.TxCount);
+        if (!waitForAnswer(answerBytes))
+            return false;
+        device.answer = m_frames.rxBytes();
+        return true;
+    }
 
     // Waits until `bytes` have come back; false when the time is up first.
     [[nodiscard]] bool waitForAnswer(int bytes, int timeoutMs = 2000)
     {
-        return QTest::qWaitFor([&] { return m_frames->RxCount >= bytes; }, timeoutMs);
+        return QTest::qWaitFor([&] { return m_frames.RxCount >= bytes; }, timeoutMs);
     }
 
     // Every request heard on the bus from now on, in order.
@@ -71,11 +84,10 @@ public:
     }
 
     sim::Bus bus;
-    TVaComm comm;
-    std::unique_ptr<RequestLayer> m_frames = std::make_unique<RequestLayer>();
-
-    QString address = QStringLiteral("1");
-    QString baud = QStringLiteral("19200");
+    BusChannel busChannel;
+    TVaComm &comm = busChannel.port();
+    RequestLayer &m_frames = busChannel.frames();
+    FoundDevice device;
 
 private:
     QList<QByteArray> m_requests;

@@ -32,9 +32,16 @@ public:
     {
         TFormStorage::setFilePath(path(QStringLiteral("OrvekConfigurator.ini")));
         QDir::setCurrent(m_dir.path());
+        m_settingsPath = TFormStorage::filePath();
+        latest() = this;
     }
+    // Undoes what it did unless a successor has taken over: a fixture left behind
+    // by a failed check may die after the next one was made.
     ~TestFixture()
     {
+        if (latest() != this)
+            return;
+        latest() = nullptr;
         QDir::setCurrent(m_previousFolder);
         TFormStorage::setFilePath(QString());
     }
@@ -42,7 +49,7 @@ public:
     TestFixture &operator=(const TestFixture &) = delete;
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
-    QString settingsPath() const { return TFormStorage::filePath(); }
+    QString settingsPath() const { return m_settingsPath; }
 
     bool clean() const { return dialogs.problems().isEmpty(); }
     // For QVERIFY2: what went wrong with the dialogs.
@@ -55,7 +62,14 @@ public:
     ScriptedDialogs dialogs;
 
 private:
+    static TestFixture *&latest()
+    {
+        static TestFixture *fixture = nullptr;
+        return fixture;
+    }
+
     QTemporaryDir m_dir;
     QString m_previousFolder;
+    QString m_settingsPath;
     QByteArray m_report;
 };

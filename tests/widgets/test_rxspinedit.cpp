@@ -1,4 +1,4 @@
-#include "support/scripteddialogs.h"
+#include "support/testfixture.h"
 #include "widgets/rxspinedit.h"
 
 #include <QDialog>
@@ -278,7 +278,8 @@ private slots:
 
     void checkOnExitKeepsTheFocusOnError()
     {
-        ScriptedDialogs dialogs;
+        TestFixture fixture;
+        ScriptedDialogs &dialogs = fixture.dialogs;
         TwoEditors form;
         for (TRxSpinEdit *edit : {form.first, form.second}) {
             setUp(*edit, {1, 247, 1}, 1);
@@ -298,12 +299,13 @@ private slots:
         QTRY_VERIFY(form.second->hasFocus());
         QCOMPARE(form.first->text(), QStringLiteral("12"));
         QCOMPARE(dialogs.shown.size(), 1);
-        QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
+        QVERIFY2(fixture.clean(), fixture.report());
     }
 
     void pressingAButtonToLeaveDoesNotClickIt()
     {
-        ScriptedDialogs dialogs;
+        TestFixture fixture;
+        ScriptedDialogs &dialogs = fixture.dialogs;
         QWidget window;
         auto *edit = new TRxSpinEdit(&window);
         setUp(*edit, {1, 247, 1}, 1);
@@ -324,7 +326,7 @@ private slots:
         QVERIFY(!button->isDown()); // the focus taken back releases it
         QTest::mouseRelease(button, Qt::LeftButton);
         QCOMPARE(clicked.count(), 0);
-        QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
+        QVERIFY2(fixture.clean(), fixture.report());
     }
 
     void leavingNormalisesTheText_data()
@@ -341,7 +343,8 @@ private slots:
     {
         QFETCH(QString, typed);
         QFETCH(QString, shown);
-        ScriptedDialogs dialogs;
+        TestFixture fixture;
+        ScriptedDialogs &dialogs = fixture.dialogs;
         TwoEditors form;
         setUp(*form.first, {100, 1000, 1}, 300);
         QVERIFY(form.show());
@@ -350,7 +353,7 @@ private slots:
         QTRY_VERIFY(form.second->hasFocus());
         QCOMPARE(form.first->text(), shown);
         QVERIFY(dialogs.shown.isEmpty());
-        QVERIFY(dialogs.problems().isEmpty());
+        QVERIFY2(fixture.clean(), fixture.report());
     }
 
     void enterAndEscapeReachTheWindow()

@@ -1,4 +1,4 @@
-#include "bus/serialdevices.h"
+#include "bus/serial/serialdevices.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "bus/porthints.h"
+#include "bus/serial/porthints.h"
 
-#include "bus/serialdevices.h"
+#include "bus/serial/serialdevices.h"
 #include "bus/vacomm.h"
 
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "devices/devicewindows.h"
+#include "app/devicewindows.h"
 
 #include "devices/b7720qmain.h"
 #include "devices/c3940fmain.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "devices/devicehost.h"
-#include "devices/devicekinds.h"
+#include "devices/devicecatalogue.h"
 
 #include <functional>
 

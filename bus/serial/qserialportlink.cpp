@@ -1,4 +1,4 @@
-#include "bus/qserialportlink.h"
+#include "bus/serial/qserialportlink.h"
 
 #include <QFileInfo>
 #include <QScopedValueRollback>
