@@ -1,8 +1,9 @@
-// orvek-sim: a simulated RS-485 device bus served on a pseudo-terminal.
+// orvek-sim: a simulated RS-485 device bus served on a pseudo-terminal or over TCP.
 #include "sim/bus.h"
 #include "sim/modbus.h"
 #include "sim/tool/options.h"
 #include "sim/tool/pty.h"
+#include "sim/tool/tcpport.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -88,13 +89,44 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    PtyPort port(bus);
-    port.setFixedBaud(options.baud);
-    if (!port.open(&error)) {
-        std::fprintf(stderr, "orvek-sim: %s\n", error.toLocal8Bit().constData());
-        return 1;
+    std::unique_ptr<PtyPort> pty;
+    std::unique_ptr<TcpPort> tcp;
+    QString target;
+    if (options.tcpPort >= 0) {
+        // No client sets the line over TCP: it stays at the fixed rate.
+        LineSettings line = bus.line();
+        if (options.baud > 0)
+            line.baudRate = options.baud;
+        bus.setLine(line);
+        tcp = std::make_unique<TcpPort>(bus);
+        const QHostAddress address(options.listen);
+        if (!tcp->listen(address, static_cast<quint16>(options.tcpPort), &error)) {
+            std::fprintf(stderr, "orvek-sim: %s\n", error.toLocal8Bit().constData());
+            return 1;
+        }
+        target = tcp->address();
+        if (!address.isLoopback())
+            std::fprintf(stderr, "orvek-sim: listening on %s: reachable from the network\n",
+                         target.toLocal8Bit().constData());
+        QObject::connect(tcp.get(), &TcpPort::clientConnected, &app, [](const QString &peer) {
+            std::fprintf(stderr, "orvek-sim: client %s connected\n", peer.toLocal8Bit().constData());
+        });
+        QObject::connect(tcp.get(), &TcpPort::clientLeft, &app, [](const QString &peer) {
+            std::fprintf(stderr, "orvek-sim: client %s left\n", peer.toLocal8Bit().constData());
+        });
+        QObject::connect(tcp.get(), &TcpPort::failed, &app, [&app](const QString &message) {
+            std::fprintf(stderr, "orvek-sim: %s\n", message.toLocal8Bit().constData());
+            app.exit(1);
+        });
+    } else {
+        pty = std::make_unique<PtyPort>(bus);
+        pty->setFixedBaud(options.baud);
+        if (!pty->open(&error)) {
+            std::fprintf(stderr, "orvek-sim: %s\n", error.toLocal8Bit().constData());
+            return 1;
+        }
+        target = pty->slavePath();
     }
-    const QString target = port.slavePath();
     if (!options.link.isEmpty()) {
         const QByteArray link = QFile::encodeName(options.link);
         const QFileInfo existing(options.link);

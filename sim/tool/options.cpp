@@ -5,6 +5,7 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QHostAddress>
 
 namespace {
 
@@ -120,8 +121,10 @@ bool configureBus(const QStringList &rawArguments, sim::Bus &bus, ToolOptions &o
     const QCommandLineOption exceptions(QStringLiteral("exceptions"), {}, QStringLiteral("on|off"));
     const QCommandLineOption anyBaud(QStringLiteral("any-baud"));
     const QCommandLineOption meterMinute(QStringLiteral("meter-minute"), {}, QStringLiteral("ms"));
+    const QCommandLineOption tcp(QStringLiteral("tcp"), {}, QStringLiteral("port"));
+    const QCommandLineOption listen(QStringLiteral("listen"), {}, QStringLiteral("address"));
     parser.addOptions({help, device, fault, seed, baud, link, quiet, think, fifo, freeze, exceptions, anyBaud,
-                       meterMinute});
+                       meterMinute, tcp, listen});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -170,6 +173,28 @@ bool configureBus(const QStringList &rawArguments, sim::Bus &bus, ToolOptions &o
     bus.setBaudMatters(!parser.isSet(anyBaud));
     options.quiet = parser.isSet(quiet);
     options.link = parser.value(link);
+    if (parser.isSet(tcp)) {
+        options.tcpPort = parser.value(tcp).toInt(&ok);
+        if (!ok || options.tcpPort < 0 || options.tcpPort > 65535) {
+            *error = QStringLiteral("--tcp wants a port number (0..65535, 0 for a free one)");
+            return false;
+        }
+        if (parser.isSet(link)) {
+            *error = QStringLiteral("--link names a pseudo-terminal, which --tcp does not make");
+            return false;
+        }
+    }
+    if (parser.isSet(listen)) {
+        if (!parser.isSet(tcp)) {
+            *error = QStringLiteral("--listen goes with --tcp");
+            return false;
+        }
+        options.listen = parser.value(listen).trimmed();
+        if (QHostAddress(options.listen).isNull()) {
+            *error = QStringLiteral("--listen wants an IP address of this computer, such as 127.0.0.1 or 0.0.0.0");
+            return false;
+        }
+    }
 
     const QStringList definitions = parser.values(device);
     const bool defaultBus = definitions.isEmpty();
@@ -232,9 +257,10 @@ QString helpText()
 {
     return QStringLiteral(R"(Usage: orvek-sim [options]
 
-Serves a simulated RS-485 bus of field devices on a pseudo-terminal. The first
-line on standard output is the path of the terminal to open (for example
-/dev/pts/5); every frame on the bus is then logged to standard error.
+Serves a simulated RS-485 bus of field devices on a pseudo-terminal, or with
+--tcp over TCP. The first line on standard output is the path of the terminal
+to open (for example /dev/pts/5), or the address to connect to (for example
+tcp://127.0.0.1:4001); every frame on the bus is then logged to standard error.
 Ctrl+C or SIGTERM stops it cleanly; SIGUSR1, or a line "power" on standard
 input, switches every device off and on (a written baud rate or emissivity
 coefficient takes effect then).
@@ -290,7 +316,8 @@ Options:
   --freeze            Values stand still at their set values.
   --exceptions on|off Exception answers for every device (after --device).
   --baud RATE         Line rate in bit/s, fixed. Without it the rate the client
-                      set on the terminal is used (19200 until it sets one).
+                      set on the terminal is used (19200 until it sets one);
+                      over TCP, 19200.
   --any-baud          Devices answer at any line rate. Without it a device
                       whose own rate differs from the line's stays silent.
   --meter-minute MS   A minute of every SET-4TM meter's clock lasts MS ms
@@ -301,6 +328,19 @@ Options:
   --fifo BYTES        Largest piece the master receives at once (default 16).
   --link PATH         Also makes PATH a symbolic link to the terminal; it is
                       removed on exit. An existing symbolic link is replaced.
+  --tcp PORT          Serves the bus over TCP instead of a pseudo-terminal, as a
+                      serial device server in raw TCP mode serves its port:
+                      the bytes a client sends go on the bus unchanged and the
+                      answers come back. PORT 0 takes a free port; the address
+                      is printed once the port listens. One client at a time:
+                      while one is connected the port does not listen, so
+                      another client's connection is refused until the first
+                      one leaves. A client cannot set the line: it runs at the
+                      --baud rate (19200 without it), 8 data bits, no parity,
+                      1 stop bit, and the timing of frames follows that rate.
+  --listen ADDR       With --tcp: the local address to listen on (default
+                      127.0.0.1, reachable from this computer only); 0.0.0.0
+                      or :: opens the bus to the network.
   --config FILE       Reads options from FILE, one per line, without the
                       dashes: "device krv:1,ia=500", "fault drop=0.05",
                       "seed 7". Lines starting with # are comments. Options on

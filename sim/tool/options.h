@@ -12,6 +12,8 @@ struct ToolOptions
     bool quiet = false;
     QString link;
     int baud = 0; // 0: follow the client's terminal settings
+    int tcpPort = -1; // >= 0: serve over TCP instead of a pseudo-terminal (0: a free port)
+    QString listen = QStringLiteral("127.0.0.1");
 };
 
 // Builds the bus from the arguments (program name first). On error returns

@@ -193,7 +193,8 @@ private slots:
         QCOMPARE(p.exitCode(), 0);
         const QString help = QString::fromLocal8Bit(p.readAllStandardOutput());
         for (const char *flag : {"--device", "--fault", "--seed", "--config", "--baud", "--link", "--quiet", "--freeze",
-                                 "--exceptions", "--any-baud", "--think", "--fifo", "--help", "SIGUSR1", "SIGTERM"})
+                                 "--exceptions", "--any-baud", "--think", "--fifo", "--tcp", "--listen", "--help", "SIGUSR1",
+                                 "SIGTERM"})
             QVERIFY2(help.contains(QLatin1String(flag)), flag);
         for (const char *kind : {"krv", "zdlt", "m7051", "b7720q", "sensor", "controller", "set4tm"})
             QVERIFY2(help.contains(QLatin1String(kind)), kind);
@@ -211,6 +212,11 @@ private slots:
         QTest::newRow("fault for nobody") << QStringList{"--device", "krv:1", "--fault", "5:drop=0.1"} << "no device";
         QTest::newRow("unknown flag") << QStringList{"--colour"} << "colour";
         QTest::newRow("missing config") << QStringList{"--config", "/nonexistent/sim.conf"} << "cannot read";
+        QTest::newRow("TCP port too high") << QStringList{"--tcp", "70000"} << "--tcp wants";
+        QTest::newRow("TCP port not a number") << QStringList{"--tcp", "http"} << "--tcp wants";
+        QTest::newRow("listen without TCP") << QStringList{"--listen", "127.0.0.1"} << "--listen goes with --tcp";
+        QTest::newRow("listen on a name") << QStringList{"--tcp", "0", "--listen", "localhost"} << "--listen wants";
+        QTest::newRow("link with TCP") << QStringList{"--tcp", "0", "--link", "/tmp/x"} << "--link names";
     }
     void badArgumentsAreRefused()
     {
