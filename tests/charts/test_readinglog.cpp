@@ -142,12 +142,6 @@ private slots:
         QVERIFY(lines.at(1).endsWith(",Ua,\xD0\x92,30\r")); // the 30 oldest were dropped
         QVERIFY(lines.at(100).endsWith(",\xD0\x92\xD1\x85\xD0\xBE\xD0\xB4 1,,1\r"));
     }
-
-    void proposedNameCarriesTheTime()
-    {
-        QCOMPARE(proposedFileName(QDateTime(QDate(2026, 12, 9), QTime(14, 5, 33)), QStringLiteral("csv")),
-                 QStringLiteral("chart-9-12-2026-14-05-33.csv"));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestReadingLog)
