@@ -114,7 +114,6 @@ void TFChart::updatePanes()
 
 void TFChart::scheduleAlignment()
 {
-    m_layoutChanged = true; // thinned for another width: drawn anew at the next refresh
     if (m_alignmentPending)
         return;
     m_alignmentPending = true;

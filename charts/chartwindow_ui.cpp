@@ -182,6 +182,8 @@ void TFChart::placeBeside(const QWidget *other)
 
 void TFChart::syncSeries()
 {
+    if (int(m_entries.size()) == m_store.count())
+        return;
     for (int i = int(m_entries.size()); i < m_store.count(); ++i) {
         const charts::Series &s = m_store.series(i);
         ChartPane *pane = paneFor(s.isState(), s.unit());
@@ -223,7 +225,10 @@ ChartPane *TFChart::paneFor(bool state, const QString &unit)
     connect(pane, &ChartPane::zoomed, this, [this](qint64 from, qint64 to) { zoomTo(from, to); }, Qt::QueuedConnection);
     connect(pane, &ChartPane::hovered, this, [this](qint64 t) { pointAt(t); });
     connect(pane, &ChartPane::left, this, [this] { pointAt(std::nullopt); });
-    connect(pane, &ChartPane::plotAreaMoved, this, &TFChart::scheduleAlignment);
+    connect(pane, &ChartPane::plotAreaMoved, this, [this] {
+        m_layoutChanged = true; // thinned for another width: drawn anew at the next refresh
+        scheduleAlignment();
+    });
     return pane;
 }
 

@@ -255,6 +255,28 @@ private slots:
         QCOMPARE(chart().shownRange().second, m_now);
     }
 
+    void nothingIsDrawnWhileIdleOrHidden()
+    {
+        QVERIFY(open());
+        feed(10);
+        chart().TimerRefreshTimer();
+        QTest::qWait(50); // the panes settle their layout
+        chart().TimerRefreshTimer();
+        QSignalSpy replaced(chart().paneOf(0)->pieces(0).value(0), &QXYSeries::pointsReplaced);
+        chart().TimerRefreshTimer();
+        chart().TimerRefreshTimer();
+        QCOMPARE(replaced.size(), 0);
+
+        chart().hide();
+        feed(10);
+        chart().TimerRefreshTimer();
+        QCOMPARE(replaced.size(), 0);
+        chart().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chart()));
+        QVERIFY(replaced.size() > 0);
+        QCOMPARE(drawn(chart().paneOf(0), 0).size(), 20);
+    }
+
     void zoomingWithTheMouseZoomsEveryPaneUntilReset()
     {
         QVERIFY(open());
