@@ -3,9 +3,10 @@
 # Safe to run again: apt-get only installs what is missing.
 set -euo pipefail
 
+# libqt6opengl6-dev: Qt Charts' CMake package needs Qt OpenGL's, which qt6-charts-dev does not pull in.
 packages=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-serialport-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev
+  qt6-base-dev qt6-serialport-dev qt6-svg-dev libqt6svg6 qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins libgl-dev
   fonts-dejavu-core
   socat mbpoll python3-pymodbus
   xvfb xauth

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "charts/seriesstore.h"
+
+#include <QList>
+#include <QPointF>
+
+namespace charts {
+
+// What a line of a chart draws of a series in the time window [fromMs, toMs]
+// that is `columns` pixels wide: one polyline per run (a gap between runs stays
+// a gap), x in ms since the epoch, y the value plus `offset`. A run with more
+// than two points per column keeps, per column, its lowest and highest point in
+// their order, so every spike still shows and a line costs at most two points a
+// pixel column whatever the data. The points just outside
+// the window are kept, so a line reaches the edges. A state is drawn as steps:
+// it holds its value until the next point. Missing values (NaN) are skipped.
+struct TraceRequest
+{
+    qint64 fromMs = 0;
+    qint64 toMs = 0;
+    int columns = 1;
+    double offset = 0;
+};
+
+QList<QList<QPointF>> decimate(const Series &series, const TraceRequest &request);
+
+} // namespace charts
