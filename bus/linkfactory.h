@@ -12,7 +12,8 @@ class EVaCommError;
 // which link the port opens and what the user is told when it cannot be opened;
 // everything above asks here and never which kind it got.
 
-// The link for an address as the settings file keeps it ("/dev/ttyUSB0"). It is
+// The link for an address as the settings file keeps it: a serial device file
+// ("/dev/ttyUSB0") or a serial device server ("tcp://192.168.1.10:4001"). It is
 // not opened yet.
 std::unique_ptr<BusLink> CreateLink(const QString &address);
 

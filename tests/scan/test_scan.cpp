@@ -312,7 +312,7 @@ private slots:
             search.tick();
             // A probe just went out: its answer, if any, comes within a few milliseconds.
             if (search.isRunning() && channel.frames().RxCount == 0)
-                QTest::qWaitFor([&] { return channel.frames().RxCount > 3; }, 40);
+                (void)QTest::qWaitFor([&] { return channel.frames().RxCount > 3; }, 40);
         }
         QCOMPARE(finished.size(), 1);
         const auto result = finished.at(0).at(0).value<DeviceSearch::Result>();
