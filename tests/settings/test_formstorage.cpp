@@ -559,6 +559,8 @@ private slots:
         QTest::newRow("whole real") << QVariant(300.0) << "300";
         QTest::newRow("fraction") << QVariant(0.8) << "0.8";
         QTest::newRow("round trip") << QVariant(0.1 + 0.2) << "0.30000000000000004";
+        QTest::newRow("largest test count") << QVariant(100000.0) << "100000";
+        QTest::newRow("sensor's largest count") << QVariant(1000000.0) << "1000000";
         QTest::newRow("integer") << QVariant(350) << "350";
         QTest::newRow("boolean") << QVariant(true) << "1";
     }
