@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing the configurator needs on Debian.
-# Safe to run again: apt-get only installs what is missing.
+# Installs what building, running and testing the configurator needs
+# on Debian. Safe to run again: apt-get only installs what is missing.
+#   scripts/install-deps.sh [--missing]   (--missing: only list what is missing)
 set -euo pipefail
 
 packages=(
@@ -16,6 +17,10 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+if [ "${1:-}" = "--missing" ]; then
+  echo "${missing[*]}"
+  exit 0
+fi
 if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi
