@@ -10,14 +10,9 @@ build="$root/build/release"
 logs="$root/build/logs"
 mkdir -p "$logs"
 
+# shellcheck source=scripts/steps.sh
+source "$root/scripts/steps.sh"
 step() { printf '%s\n' "$*"; }
-failed() {
-  local what="$1" log="$2"
-  printf '\n%s failed. The last lines of %s:\n' "$what" "$log" >&2
-  tail -n 15 "$log" | sed 's/^/    /' >&2
-  printf 'The whole log: %s\n' "$log" >&2
-  exit 1
-}
 
 missing="$("$root/scripts/install-deps.sh" --missing)"
 if [ -n "$missing" ]; then
