@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing the configurator needs
+# Installs what building, running, testing and packaging the configurator needs
 # on Debian. Safe to run again: apt-get only installs what is missing.
 #   scripts/install-deps.sh [--missing]   (--missing: only list what is missing)
 set -euo pipefail
@@ -11,6 +11,7 @@ packages=(
   socat mbpoll python3-pymodbus
   xvfb xauth
   clang libclang-rt-14-dev
+  dpkg-dev  # dpkg-shlibdeps: the Debian package's dependencies
 )
 
 missing=()
