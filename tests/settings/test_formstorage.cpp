@@ -267,6 +267,7 @@ private slots:
         QTest::newRow("blanks trimmed") << "RadioGroup1_ItemIndex" << "  8  " << 8 << "500";
         QTest::newRow("point under decimal comma") << "RxSpinEdit4_Value" << "350.0" << 5 << "350";
         QTest::newRow("exponent") << "RxSpinEdit4_Value" << "4e2" << 5 << "400";
+        QTest::newRow("signed exponent of older files") << "RxSpinEdit4_Value" << "1e+03" << 5 << "1000";
         QTest::newRow("empty real") << "RxSpinEdit4_Value" << "" << 5 << "300";
     }
     void unparsableValuesAffectOnlyTheirProperty()
