@@ -40,6 +40,8 @@ DeviceProfile TFMLX::makeProfile()
     p.reportPrefix = QStringLiteral("Ortiks_T-");
     p.useModuleLabels();
     p.codeField = false;
+    // Label1 is the coefficient's caption here; the hidden code caption keeps the common name.
+    p.codeLabelName = QStringLiteral("LabelCode");
     p.boldLabelsGreyFields = true;
     p.initialModel = QStringLiteral("x90614");
     p.initialVer = QStringLiteral("1,0");

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing the configurator needs on Debian.
-# Safe to run again: apt-get only installs what is missing.
+# Installs what building, running, testing and packaging the configurator needs
+# on Debian. Safe to run again: apt-get only installs what is missing.
+#   scripts/install-deps.sh [--missing]   (--missing: only list what is missing)
 set -euo pipefail
 
 # libqt6opengl6-dev: Qt Charts' CMake package needs Qt OpenGL's, which qt6-charts-dev does not pull in.
@@ -11,12 +12,17 @@ packages=(
   socat mbpoll python3-pymodbus
   xvfb xauth
   clang libclang-rt-14-dev
+  dpkg-dev  # dpkg-shlibdeps: the Debian package's dependencies
 )
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+if [ "${1:-}" = "--missing" ]; then
+  echo "${missing[*]}"
+  exit 0
+fi
 if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi

@@ -403,7 +403,7 @@ QString TFormStorage::encodeValue(const QVariant &value)
     switch (type) {
     case QMetaType::Double:
     case QMetaType::Float:
-        return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+        return IniReal(value.toDouble());
     case QMetaType::Bool:
         return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
     case QMetaType::ULongLong:

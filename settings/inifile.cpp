@@ -5,7 +5,12 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cmath>
+
 namespace {
+
+// Most significant digits IniReal writes; a double needs 17 at most.
+constexpr int IniRealDigits = 18;
 
 // "[name]" (blanks around the name allowed) gives the name; anything else gives a null string.
 QString sectionName(const QString &line)
@@ -208,4 +213,34 @@ QString IniFile::defaultPath()
     if (folder.isEmpty() || QDir::isRelativePath(folder))
         folder = QDir::homePath() + QStringLiteral("/.config");
     return QDir(folder).filePath(QString::fromLatin1(FileName));
+}
+
+QString IniReal(double value)
+{
+    if (!std::isfinite(value))
+        return QString::number(value);
+    if (value == 0)
+        return QStringLiteral("0"); // -0 too
+    // The shortest digits that read back as the value, and the decimal exponent.
+    const QString scientific = QString::number(std::fabs(value), 'e', QLocale::FloatingPointShortest);
+    const int e = scientific.indexOf(QLatin1Char('e'));
+    QString digits = scientific.left(e).remove(QLatin1Char('.'));
+    const int exponent = scientific.mid(e + 1).toInt();
+    while (digits.size() > 1 && digits.endsWith(QLatin1Char('0')))
+        digits.chop(1);
+
+    QString text = value < 0 ? QStringLiteral("-") : QString();
+    if (exponent < -4 || exponent >= IniRealDigits) {
+        text += digits.left(1);
+        if (digits.size() > 1)
+            text += QLatin1Char('.') + digits.mid(1);
+        text += QString::asprintf("e%+03d", exponent);
+    } else if (exponent < 0) {
+        text += QStringLiteral("0.") + QString(-exponent - 1, QLatin1Char('0')) + digits;
+    } else if (digits.size() <= exponent + 1) {
+        text += digits + QString(exponent + 1 - digits.size(), QLatin1Char('0'));
+    } else {
+        text += digits.left(exponent + 1) + QLatin1Char('.') + digits.mid(exponent + 1);
+    }
+    return text;
 }

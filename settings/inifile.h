@@ -22,6 +22,12 @@ public:
 // interrupted save never leaves a truncated file. A file that exists but cannot
 // be read (not a plain file, unreadable, larger than MaxFileSize) reads as empty
 // and is never rewritten: a write would lose what it holds.
+// A real number as the file holds it: general format with "." whatever the
+// locale, the fewest digits (at most 18) that read back as the same number, and
+// an exponent only from 18 integer digits on or below 0.0001: 300, 100000, 0.8,
+// 0.30000000000000004, 1e+20.
+QString IniReal(double value);
+
 class IniFile
 {
 public:

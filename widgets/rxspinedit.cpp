@@ -172,7 +172,9 @@ QString TRxSpinEdit::format(double value) const
 
 QString TRxSpinEdit::rangeErrorText() const
 {
-    return QString::asprintf("Value must be between %g and %g", m_min, m_max);
+    // Up to 15 significant digits, so a bound of a million reads 1000000, not 1e+06.
+    return QStringLiteral("Value must be between %1 and %2")
+        .arg(QString::number(m_min, 'g', 15), QString::number(m_max, 'g', 15));
 }
 
 bool TRxSpinEdit::acceptsChar(QChar c) const

@@ -14,6 +14,8 @@
 #include "widgets/vrblinkled.h"
 #include "widgets/vrdigitgroup.h"
 
+#include <QFile>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QPlainTextEdit>
@@ -316,6 +318,106 @@ private slots:
                  QStringLiteral("Новое значение коэффициента теплоизлучения записано успешно!\rНеобходимо "
                                 "перезагрузить датчик температуры по питанию!"));
         QVERIFY(!window.isVisible());
+    }
+
+    // One name, one widget: findChild finds the design's component, never a namesake.
+    void namesAreUnique_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("ZDLT-1") << 0;
+        QTest::newRow("B-7720Q") << 1;
+        QTest::newRow("M-7051D") << 2;
+        QTest::newRow("sensor") << 3;
+    }
+    void namesAreUnique()
+    {
+        QFETCH(int, kind);
+        std::unique_ptr<TDeviceWindow> window;
+        switch (kind) {
+        case 0: window = std::make_unique<TFZDLT>(*m_host, nullptr); break;
+        case 1: window = std::make_unique<TFB7720Q>(*m_host, nullptr); break;
+        case 2: window = std::make_unique<TFM7051>(*m_host, nullptr); break;
+        default: window = std::make_unique<TFMLX>(*m_host, nullptr); break;
+        }
+        QStringList names;
+        for (const QObject *o : window->findChildren<QObject *>())
+            if (!o->objectName().isEmpty() && !o->objectName().startsWith(QLatin1String("qt_")))
+                names << o->objectName();
+        QStringList twice;
+        for (const QString &name : names)
+            if (names.count(name) > 1 && !twice.contains(name))
+                twice << name;
+        QVERIFY2(twice.isEmpty(), qPrintable(twice.join(QLatin1String(", "))));
+    }
+
+    // The sensor's Label1 is the coefficient's caption, in the coefficient's row.
+    void sensorLabel1IsTheCoefficientCaption()
+    {
+        TFMLX window(*m_host, nullptr);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QList<QLabel *> named = window.findChildren<QLabel *>(QStringLiteral("Label1"));
+        QCOMPARE(named.size(), 1);
+        QLabel *label = named.first();
+        QCOMPARE(label->text(), QStringLiteral("Коэффициент теплоизлучения:"));
+        QVERIFY(label->isVisible());
+        auto *grid = qobject_cast<QGridLayout *>(label->parentWidget()->layout());
+        QVERIFY(grid);
+        int labelRow = -1, fieldRow = -2, column = 0, span = 0;
+        grid->getItemPosition(grid->indexOf(label), &labelRow, &column, &span, &span);
+        QCOMPARE(column, 0);
+        grid->getItemPosition(grid->indexOf(child<QLabel>(&window, QStringLiteral("StaticTextKt"))), &fieldRow, &column,
+                              &span, &span);
+        QCOMPARE(labelRow, fieldRow);
+        window.close();
+    }
+
+    // What the sensor window leaves in the settings file: whole numbers as they
+    // are, however large, and the coefficient as a decimal fraction.
+    void sensorEditorsInTheSettingsFile_data()
+    {
+        QTest::addColumn<double>("count");
+        QTest::addColumn<double>("kt");
+        QTest::addColumn<double>("interval");
+        QTest::addColumn<QStringList>("stored");
+        QTest::newRow("largest count") << 1000000.0 << 0.8 << 300.0
+                                       << QStringList{"FormVersion=0", "RxSpinEditAddr_Value=123", "RxSpinEditKt_Value=0.8",
+                                                      "RxSpinEditCount_Value=1000000", "RxSpinEditTimeOut_Value=300"};
+        QTest::newRow("count of the other windows' largest")
+            << 100000.0 << 0.53 << 60000.0
+            << QStringList{"FormVersion=0", "RxSpinEditAddr_Value=123", "RxSpinEditKt_Value=0.53",
+                           "RxSpinEditCount_Value=100000", "RxSpinEditTimeOut_Value=60000"};
+    }
+    void sensorEditorsInTheSettingsFile()
+    {
+        QFETCH(double, count);
+        QFETCH(double, kt);
+        QFETCH(double, interval);
+        {
+            TFMLX window(*m_host, nullptr);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditCount"))->setValue(count);
+            child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditKt"))->setValue(kt);
+            child<TRxSpinEdit>(&window, QStringLiteral("RxSpinEditTimeOut"))->setValue(interval);
+            QVERIFY(window.close());
+        }
+        QFile file(m_fixture->settingsPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QStringList lines = QString::fromLatin1(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        for (QString &line : lines)
+            line = line.trimmed();
+        const int at = lines.indexOf(QStringLiteral("[TFMLX]"));
+        QVERIFY(at >= 0);
+        QTEST(lines.mid(at + 1, 5), "stored");
+
+        // ... and the next window reads them back.
+        TFMLX again(*m_host, nullptr);
+        again.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&again));
+        QCOMPARE(child<TRxSpinEdit>(&again, QStringLiteral("RxSpinEditCount"))->Value(), count);
+        QCOMPARE(child<TRxSpinEdit>(&again, QStringLiteral("RxSpinEditKt"))->Value(), kt);
+        again.close();
     }
 
     // A lasting fault in the test ticks (the output buffer stays full): the test

@@ -271,6 +271,7 @@ private slots:
         QTest::newRow("blanks trimmed") << "RadioGroup1_ItemIndex" << "  8  " << 8 << "500";
         QTest::newRow("point under decimal comma") << "RxSpinEdit4_Value" << "350.0" << 5 << "350";
         QTest::newRow("exponent") << "RxSpinEdit4_Value" << "4e2" << 5 << "400";
+        QTest::newRow("signed exponent of older files") << "RxSpinEdit4_Value" << "1e+03" << 5 << "1000";
         QTest::newRow("empty real") << "RxSpinEdit4_Value" << "" << 5 << "300";
     }
     void unparsableValuesAffectOnlyTheirProperty()
@@ -564,6 +565,8 @@ private slots:
         QTest::newRow("whole real") << QVariant(300.0) << "300";
         QTest::newRow("fraction") << QVariant(0.8) << "0.8";
         QTest::newRow("round trip") << QVariant(0.1 + 0.2) << "0.30000000000000004";
+        QTest::newRow("largest test count") << QVariant(100000.0) << "100000";
+        QTest::newRow("sensor's largest count") << QVariant(1000000.0) << "1000000";
         QTest::newRow("integer") << QVariant(350) << "350";
         QTest::newRow("boolean") << QVariant(true) << "1";
     }

@@ -112,6 +112,41 @@ private slots:
         QCOMPARE(wasFound, found);
     }
 
+    void realsInGeneralFormat_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("poll timeout") << 300.0 << "300";
+        QTest::newRow("coefficient") << 0.8 << "0.8";
+        QTest::newRow("largest test count") << 100000.0 << "100000";
+        QTest::newRow("sensor's largest count") << 1000000.0 << "1000000";
+        QTest::newRow("baud rate") << 115200.0 << "115200";
+        QTest::newRow("negative fraction") << -2.5 << "-2.5";
+        QTest::newRow("zero") << 0.0 << "0";
+        QTest::newRow("negative zero") << -0.0 << "0";
+        QTest::newRow("shortest that reads back") << 0.1 + 0.2 << "0.30000000000000004";
+        QTest::newRow("fraction and whole part") << 12345.678 << "12345.678";
+        QTest::newRow("smallest without exponent") << 0.0001 << "0.0001";
+        QTest::newRow("small with exponent") << 0.00001 << "1e-05";
+        QTest::newRow("18 whole digits") << 1e17 << "100000000000000000";
+        QTest::newRow("19 whole digits") << 1e18 << "1e+18";
+        QTest::newRow("large with fraction digits") << 1.5e20 << "1.5e+20";
+        QTest::newRow("16 whole digits") << 9007199254740993.0 << "9007199254740992";
+    }
+    void realsInGeneralFormat()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        // The separator is "." whatever the locale.
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        const QString written = IniReal(value);
+        QLocale::setDefault(QLocale::c());
+        QCOMPARE(written, text);
+        bool ok = false;
+        QCOMPARE(written.toDouble(&ok), value);
+        QVERIFY(ok);
+    }
+
     void fileRoundTripKeepsForeignBytes()
     {
         QTemporaryDir dir;
