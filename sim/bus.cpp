@@ -124,6 +124,17 @@ qint64 Bus::nowUs() const
     return m_clock.nsecsElapsed() / 1000;
 }
 
+QString lineText(int baudRate, int parity)
+{
+    const QString rate = baudRate > 0 ? QStringLiteral("%1 bit/s").arg(baudRate) : QStringLiteral("any rate");
+    switch (parity) {
+    case paNone: return rate + QStringLiteral(", no parity");
+    case paOdd: return rate + QStringLiteral(", odd parity");
+    case paEven: return rate + QStringLiteral(", even parity");
+    default: return rate;
+    }
+}
+
 double Bus::draw()
 {
     return std::uniform_real_distribution<double>(0.0, 1.0)(m_rng);
@@ -232,14 +243,14 @@ std::optional<Transmission> Bus::respond(const QByteArray &frame, qint64 nowMs)
     std::vector<Transmission> answers;
     for (const auto &d : m_devices) {
         const bool addressed = d->address() == address;
-        if (m_baudMatters && d->baudRate() != 0 && d->baudRate() != m_line.baudRate) {
+        if (m_baudMatters && !d->hears(m_line)) {
             if (addressed) {
                 ++m_counters.deaf;
                 log(nowUs(), Direction::Note, {},
-                    QStringLiteral("%1 at address %2 works at %3 bit/s and hears only garbage")
+                    QStringLiteral("%1 at address %2 works at %3 and hears only garbage")
                         .arg(QString::fromLatin1(d->kind()))
                         .arg(address)
-                        .arg(d->baudRate()));
+                        .arg(lineText(d->lineRate(), d->parity)));
             }
             continue;
         }

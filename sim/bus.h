@@ -32,7 +32,7 @@ struct Counters
     int noise = 0;
     int late = 0;
     int split = 0;
-    int deaf = 0;       // frames a device missed for a baud rate other than the line's
+    int deaf = 0;       // frames a device missed for a rate or parity other than the line's
     int collisions = 0; // frames that several devices answered at once
 };
 
@@ -74,8 +74,9 @@ public:
 
     void setLine(const LineSettings &line);
     LineSettings line() const { return m_line; }
-    // When on (the default) a device whose own rate differs from the line's
-    // hears only garbage and stays silent, as after a baud change and a power cycle.
+    // When on (the default) a device whose own rate or parity differs from the
+    // line's hears only garbage and stays silent, as after a baud change and a
+    // power cycle.
     void setBaudMatters(bool on) { m_baudMatters = on; }
     bool baudMatters() const { return m_baudMatters; }
     void setThinkTimeMs(double ms) { m_thinkUs = static_cast<qint64>(ms * 1000); }
@@ -158,6 +159,9 @@ private:
     qint64 m_txFreeUs = 0;    // when the last scheduled byte has left
     QTimer m_txTimer;
 };
+
+// "9600 bit/s, even parity", "any rate": a device's line as the logs name it.
+QString lineText(int baudRate, int parity);
 
 } // namespace sim
 

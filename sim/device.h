@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bus/buslink.h"
 #include "monitor/framemeaning.h"
 
 #include <QByteArray>
@@ -85,6 +86,18 @@ public:
 
     // Line speed the device answers at after its last power cycle (0: any).
     virtual int baudRate() const { return 0; }
+
+    // The line the device was put on from outside ("krv:3@9600E"): a rate that
+    // stands in for its own where the device cannot be set to it (0: its own),
+    // and a parity (-1: it hears any). A device on another line hears garbage.
+    int fixedBaud = 0;
+    int parity = -1;
+    int lineRate() const { return fixedBaud > 0 ? fixedBaud : baudRate(); }
+    bool hears(const LineSettings &line) const
+    {
+        const int rate = lineRate();
+        return (rate == 0 || rate == line.baudRate) && (parity < 0 || parity == line.parity);
+    }
 
     // Applies one "key=value" setting from the command line or a config file
     // (initial register values and the like). False when the key is unknown or

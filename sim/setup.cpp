@@ -52,13 +52,29 @@ std::unique_ptr<Device> parseDevice(const QString &definition, QString *error)
     const QStringList head = parts.first().split(QLatin1Char(':'));
     if (head.size() != 2)
         return fail(QStringLiteral("device \"%1\": expected kind:address").arg(definition));
+    const QStringList place = head[1].split(QLatin1Char('@'));
     quint64 address = 0;
-    if (!parseUnsigned(head[1], 247, address) || address < 1)
+    if (!parseUnsigned(place[0], 247, address) || address < 1)
         return fail(QStringLiteral("device \"%1\": address must be 1..247").arg(definition));
+    std::optional<DeviceLine> line;
+    if (place.size() > 1) {
+        line = place.size() == 2 ? parseDeviceLine(place[1]) : std::nullopt;
+        if (!line)
+            return fail(QStringLiteral("device \"%1\": expected @RATE with an optional parity N, O or E, "
+                                       "such as @9600 or @19200E")
+                            .arg(definition));
+    }
     auto device = Bus::makeDevice(head[0].trimmed().toLower(), static_cast<std::uint8_t>(address));
     if (!device)
         return fail(QStringLiteral("device \"%1\": unknown kind \"%2\" (known: %3)")
                         .arg(definition, head[0], Bus::kinds().join(QStringLiteral(", "))));
+    if (line) {
+        // A rate the device can be set to is set as its own, so its registers
+        // say the same; any other stands in for it.
+        if (!device->setOption(QStringLiteral("baud"), QString::number(line->baudRate)))
+            device->fixedBaud = line->baudRate;
+        device->parity = line->parity;
+    }
     for (int i = 1; i < parts.size(); ++i) {
         const int eq = parts[i].indexOf(QLatin1Char('='));
         if (eq <= 0)
@@ -69,6 +85,28 @@ std::unique_ptr<Device> parseDevice(const QString &definition, QString *error)
             return fail(QStringLiteral("device \"%1\": bad setting \"%2\"").arg(definition, parts[i]));
     }
     return device;
+}
+
+std::optional<DeviceLine> parseDeviceLine(const QString &text)
+{
+    QString rate = text.trimmed();
+    int parity = -1;
+    if (!rate.isEmpty() && rate.back().isLetter()) {
+        const QChar letter = rate.back().toUpper();
+        if (letter == QLatin1Char('N'))
+            parity = paNone;
+        else if (letter == QLatin1Char('O'))
+            parity = paOdd;
+        else if (letter == QLatin1Char('E'))
+            parity = paEven;
+        else
+            return std::nullopt;
+        rate.chop(1);
+    }
+    quint64 baud = 0;
+    if (!parseUnsigned(rate, 4000000, baud) || baud < 300)
+        return std::nullopt;
+    return DeviceLine{static_cast<int>(baud), parity};
 }
 
 std::vector<std::pair<QString, std::uint8_t>> defaultBusLayout()

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -17,8 +18,16 @@ class Bus;
 // or latems (milliseconds). False for an unknown key or a bad value.
 bool setFaultOption(Faults &faults, const QString &key, const QString &value);
 
-// A device from "kind:address[,key=value...]"; the keys are the fault keys and
-// the device's own (see the tool's help). nullptr and a message on error.
+// The line a device is put on: "9600" (any parity), "19200E", "4800o".
+struct DeviceLine
+{
+    int baudRate = 0;
+    int parity = -1; // TVaParity; -1: any
+};
+std::optional<DeviceLine> parseDeviceLine(const QString &text);
+
+// A device from "kind:address[@line][,key=value...]"; the keys are the fault keys
+// and the device's own (see the tool's help). nullptr and a message on error.
 std::unique_ptr<Device> parseDevice(const QString &definition, QString *error);
 
 // The kind and address of each device of the default bus. Every scan probe of

@@ -179,12 +179,9 @@ int main(int argc, char **argv)
     std::fprintf(stderr, "orvek-sim: %d device(s) on %s%s%s\n", static_cast<int>(bus.devices().size()),
                  target.toLocal8Bit().constData(), options.link.isEmpty() ? "" : " linked as ",
                  options.link.toLocal8Bit().constData());
-    for (sim::Device *d : bus.devices()) {
-        if (d->baudRate() > 0)
-            std::fprintf(stderr, "  %-10s at %3d, %d bit/s\n", d->kind(), d->address(), d->baudRate());
-        else
-            std::fprintf(stderr, "  %-10s at %3d, any rate\n", d->kind(), d->address());
-    }
+    for (sim::Device *d : bus.devices())
+        std::fprintf(stderr, "  %-10s at %3d, %s\n", d->kind(), d->address(),
+                     sim::lineText(d->lineRate(), d->parity).toLocal8Bit().constData());
 
     const int code = app.exec();
 

@@ -266,8 +266,13 @@ input, switches every device off and on (a written baud rate or emissivity
 coefficient takes effect then).
 
 Options:
-  --device KIND:ADDR[,KEY=VALUE...]
-        Puts a device on the bus (repeat for more). KIND is one of
+  --device KIND:ADDR[@RATE[P]][,KEY=VALUE...]
+        Puts a device on the bus (repeat for more). @RATE puts it on a line
+        of its own: it answers only at that rate (and with P, one of N, O or
+        E, only at that parity), as in krv:3@9600 or b7720q:9@4800E; a
+        pseudo-terminal takes no parity, so P is for the in-process bus.
+        Without @ a device answers at its own rate (baud= below, 19200 by
+        default) and any parity. KIND is one of
           krv         KRV-A relay protection unit
           zdlt        ZDLT-1 relay protection unit
           m7051       M-7051D 16-input module
@@ -318,8 +323,9 @@ Options:
   --baud RATE         Line rate in bit/s, fixed. Without it the rate the client
                       set on the terminal is used (19200 until it sets one);
                       over TCP, 19200.
-  --any-baud          Devices answer at any line rate. Without it a device
-                      whose own rate differs from the line's stays silent.
+  --any-baud          Devices answer at any line rate and parity. Without it
+                      a device whose own rate or parity differs from the
+                      line's stays silent.
   --meter-minute MS   A minute of every SET-4TM meter's clock lasts MS ms
                       (1..60000, default 60000): its integration periods and
                       energy run faster, so that with --meter-minute 1000 a

@@ -294,6 +294,24 @@ private slots:
         QVERIFY(bus.respond(KrvProbe, 0));
     }
 
+    void deviceOfAnotherParityStaysSilentOverTheLink()
+    {
+        Bus bus;
+        bus.setThinkTimeMs(1);
+        KrvDevice *d = addKrv(bus, 1);
+        d->parity = paEven;
+        SimLink link(bus);
+        Receiver rx(link);
+        QVERIFY(link.open({19200, paOdd}));
+        link.write(KrvProbe);
+        QTest::qWait(60);
+        QVERIFY(rx.all.isEmpty());
+        QCOMPARE(bus.counters().deaf, 1);
+        QVERIFY(link.applySettings({19200, paEven}));
+        link.write(KrvProbe);
+        QTRY_COMPARE_WITH_TIMEOUT(rx.all, KrvProbeAnswer, 5000);
+    }
+
     void twoDevicesAtOneAddressCollide()
     {
         Bus bus;

@@ -323,6 +323,58 @@ private slots:
         QCOMPARE(ask(*d, request), answer.replace(' ', ""));
     }
 
+    // Which lines a device put on a line of its own hears; an empty list: refused.
+    void deviceOnALineOfItsOwn_data()
+    {
+        QTest::addColumn<QString>("definition");
+        QTest::addColumn<QString>("hears");    // rate+parity letter of the lines it answers at
+        QTest::addColumn<QString>("deafTo");
+        QTest::newRow("own rate by default, any parity") << "krv:3" << "19200N 19200O 19200E" << "9600N";
+        QTest::newRow("a rate the KRV-A can be set to") << "krv:3@9600" << "9600N 9600E" << "19200N";
+        QTest::newRow("a rate it cannot: stands in") << "krv:3@4800" << "4800N" << "9600N 19200N";
+        QTest::newRow("sensor, fixed otherwise") << "sensor:5@38400o" << "38400O" << "19200N 38400N 38400E";
+        QTest::newRow("M-7051D with parity") << "m7051:4@115200E" << "115200E" << "115200N 19200E";
+        QTest::newRow("meter") << "set4tm:7@9600N" << "9600N" << "9600O 19200N";
+        QTest::newRow("two @") << "krv:3@9600@4800" << "" << "";
+        QTest::newRow("parity letter only") << "krv:3@E" << "" << "";
+        QTest::newRow("unknown parity") << "krv:3@9600X" << "" << "";
+        QTest::newRow("rate below 300") << "krv:3@110" << "" << "";
+    }
+    void deviceOnALineOfItsOwn()
+    {
+        QFETCH(QString, definition);
+        QFETCH(QString, hears);
+        QFETCH(QString, deafTo);
+        QString error;
+        auto d = parseDevice(definition, &error);
+        if (hears.isEmpty()) {
+            QVERIFY(!d);
+            QVERIFY(error.contains(QStringLiteral("@RATE")));
+            return;
+        }
+        QVERIFY2(d, qPrintable(error));
+        const auto lineOf = [](const QString &text) {
+            const QChar p = text.back();
+            return LineSettings{text.chopped(1).toInt(), p == 'N' ? paNone : p == 'O' ? paOdd : paEven};
+        };
+        for (const QString &line : hears.split(' '))
+            QVERIFY2(d->hears(lineOf(line)), qPrintable(line));
+        for (const QString &line : deafTo.split(' '))
+            QVERIFY2(!d->hears(lineOf(line)), qPrintable(line));
+    }
+
+    void aRateTheDeviceKnowsIsItsOwn()
+    {
+        // Its baud register then says the same, and a power cycle keeps it.
+        QString error;
+        auto d = parseDevice(QStringLiteral("krv:3@9600,live=0"), &error);
+        QVERIFY2(d, qPrintable(error));
+        QCOMPARE(d->fixedBaud, 0);
+        QCOMPARE(ask(*d, hex("030301210001")), QByteArray("0303020003"));
+        d->powerCycle();
+        QCOMPARE(d->lineRate(), 9600);
+    }
+
     void faultKeysInDeviceSpec()
     {
         QString error;
