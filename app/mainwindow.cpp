@@ -102,6 +102,12 @@ TFOrvekConfigurator::TFOrvekConfigurator(QWidget *parent)
     Action1->setShortcutContext(Qt::WindowShortcut);
     addAction(Action1);
     connect(Action1, &QAction::triggered, this, [this] { guarded(this, [this] { Action1Execute(); }); });
+    ActionSurvey = new QAction(this);
+    ActionSurvey->setObjectName(QStringLiteral("ActionSurvey"));
+    ActionSurvey->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    ActionSurvey->setShortcutContext(Qt::WindowShortcut);
+    addAction(ActionSurvey);
+    connect(ActionSurvey, &QAction::triggered, this, [this] { guarded(this, [this] { BitBtnSurveyClick(); }); });
     qApp->installEventFilter(this);
 
     for (const DeviceKind &kind : DeviceKinds())
@@ -111,6 +117,7 @@ TFOrvekConfigurator::TFOrvekConfigurator(QWidget *parent)
 TFOrvekConfigurator::~TFOrvekConfigurator()
 {
     qApp->removeEventFilter(this);
+    delete m_survey; // it surveys on the channel, which goes with this window
     delete m_monitor; // it listens to the port, which goes with this window
     if (FOrvekConfigurator == this)
         FOrvekConfigurator = nullptr;
@@ -173,10 +180,21 @@ void TFOrvekConfigurator::buildConnectionGroup(QGroupBox *group)
     row->addWidget(BitBtn1, 0, Qt::AlignVCenter);
     BitBtnMonitor = makeToolButton("BitBtnMonitor", QStringLiteral("Монитор обмена"), group);
     BitBtnMonitor->setText(QStringLiteral("Монитор\nобмена"));
-    row->addWidget(BitBtnMonitor, 0, Qt::AlignVCenter);
+    BitBtnSurvey = makeToolButton("BitBtnSurvey", QStringLiteral("Обзор шины: все устройства на всех скоростях"), group);
+    BitBtnSurvey->setIcon(pictureIcon(Pictures::Survey));
+    BitBtnSurvey->setIconSize(QSize(36, 36));
+    // The two share a column: the row has no width to spare for another button.
+    BitBtnMonitor->setFixedHeight(46);
+    BitBtnSurvey->setFixedHeight(46);
+    auto *tools = new QVBoxLayout;
+    tools->setSpacing(4);
+    tools->addWidget(BitBtnMonitor);
+    tools->addWidget(BitBtnSurvey);
+    row->addLayout(tools);
 
     connect(BitBtn1, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtn1Click(); }); });
     connect(BitBtnMonitor, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnMonitorClick(); }); });
+    connect(BitBtnSurvey, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnSurveyClick(); }); });
 }
 
 QGridLayout *TFOrvekConfigurator::buildEditors(QGroupBox *group)
@@ -317,6 +335,8 @@ void TFOrvekConfigurator::closeEvent(QCloseEvent *event)
 
 void TFOrvekConfigurator::FormClose()
 {
+    if (m_survey)
+        m_survey->close();
     if (m_monitor)
         m_monitor->close();
     m_channel->close();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/devicewindows.h"
+#include "app/surveywindow.h"
 #include "devices/devicehost.h"
 #include "scan/devicesearch.h"
 
@@ -29,7 +30,7 @@ class TVaComm;
 // The main window: connection parameters, the seven device buttons and the
 // address search. It owns the bus channel (the one port and the one pair of
 // frame buffers) that every device window uses.
-class TFOrvekConfigurator : public QWidget, public DeviceHost
+class TFOrvekConfigurator : public QWidget, public DeviceHost, public SurveyHost
 {
     Q_OBJECT
 public:
@@ -41,6 +42,9 @@ public:
     // DeviceHost
     BusChannel &channel() override { return *m_channel; }
     const FoundDevice &found() const override { return m_found; }
+    // SurveyHost
+    int portNumber() const override;
+    void openSurveyed(const FoundDevice &found) override;
 
     // Replaces how a device window kind is opened (tests).
     void setWindowOpener(DeviceWindowKind kind, WindowOpener opener);
@@ -56,6 +60,8 @@ public:
     void BitBtnPortsClick();
     void BitBtnMonitorClick();
     TFMonitor *monitor() const; // the open bus monitor, or nullptr
+    void BitBtnSurveyClick();
+    TFSurvey *surveyWindow() const; // the open survey window, or nullptr
     void VaComm1Open();
     void VaComm1Close();
     void RxSpinEdit2Change();
@@ -86,17 +92,20 @@ private:
     bool m_restored = false;
     bool m_deviceWindowOpen = false;
     QPointer<TFMonitor> m_monitor;
+    QPointer<TFSurvey> m_survey;
 
 public:
     TVaComm *VaComm1;
     QTimer *Timer1;
     QAction *Action1;
+    QAction *ActionSurvey; // Ctrl+F
     TFormStorage *FormStorage1;
     TRxSpinEdit *RxSpinEdit1, *RxSpinEdit2, *RxSpinEdit3, *RxSpinEdit4;
     TRadioGroup *RadioGroup1, *RadioGroup2;
     QPushButton *BitBtn1;
     QPushButton *BitBtnPorts;
     QPushButton *BitBtnMonitor;
+    QPushButton *BitBtnSurvey;
     QWidget *DeviceGroup;
     TPictureButton *BitBtnKRV, *BitBtnZDLT, *BitBtn7051, *BitBtnCET, *BitBtnZyXEL_Remote, *BitBtnZyXEL_Local,
         *BitBtn2;

@@ -28,6 +28,7 @@ inline const QString Controller = QStringLiteral("controller");           // tal
 inline const QString ControllerPhoto = QStringLiteral("controller-photo"); // 332 x 426
 inline const QString Converter = QStringLiteral("converter");             // 45 x 73
 inline const QString Schemes = QStringLiteral("schemes");                 // wiring-diagram button
+inline const QString Survey = QStringLiteral("survey");                   // bus survey button
 inline const QString Application = QStringLiteral("orvek-configurator");
 } // namespace Pictures
 
