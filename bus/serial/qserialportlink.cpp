@@ -5,6 +5,27 @@
 
 #include <cerrno>
 #include <poll.h>
+#include <termios.h>
+
+namespace {
+// Whether the terminal runs with the parity asked for; true when it cannot tell.
+bool parityInForce(int fd, TVaParity parity)
+{
+    termios t{};
+    if (::tcgetattr(fd, &t) != 0)
+        return true;
+    const bool enabled = t.c_cflag & PARENB;
+    const bool odd = t.c_cflag & PARODD;
+    switch (parity) {
+    case paNone: return !enabled;
+    case paOdd: return enabled && odd;
+    case paEven: return enabled && !odd;
+    case paMark:
+    case paSpace: break;
+    }
+    return true;
+}
+} // namespace
 
 QSerialPortLink::QSerialPortLink(const QString &deviceName, QObject *parent)
     : BusLink(parent)
@@ -58,6 +79,14 @@ bool QSerialPortLink::open(const LineSettings &settings)
         default:
             return failWith(ErrorKind::OpenFailed, code ? code : EIO);
         }
+    }
+
+    // A pseudo-terminal takes a parity without complaint and drops it. A line
+    // that is not what was asked for is refused, so nobody takes an answer on
+    // it for one at that parity.
+    if (!parityInForce(int(m_port.handle()), settings.parity)) {
+        m_port.close();
+        return failWith(ErrorKind::Settings, EINVAL);
     }
 
     // Ptys and some adapters have no modem lines; the converter switches direction by itself.

@@ -205,6 +205,34 @@ private slots:
         QVERIFY(!(t.c_lflag & (ICANON | ECHO)));
     }
 
+    // A pty drops the parity bit without complaint: the open is refused, not
+    // reported as a line with a parity it does not have.
+    void aParityTheDeviceDropsIsRefused_data()
+    {
+        QTest::addColumn<int>("parity");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("none") << int(paNone) << QString();
+        QTest::newRow("odd") << int(paOdd) << QStringLiteral("Error writing dcb (22), Invalid argument");
+        QTest::newRow("even") << int(paEven) << QStringLiteral("Error writing dcb (22), Invalid argument");
+    }
+    void aParityTheDeviceDropsIsRefused()
+    {
+        QFETCH(int, parity);
+        QFETCH(QString, error);
+        QSignalSpy opened(port.get(), &TVaComm::OnOpen);
+        port->setParity(TVaParity(parity));
+        QString text;
+        // As tryOpen(): a pty number just given back may still be locked a moment.
+        const auto attempt = [&] {
+            text = errorText([this] { port->Open(); });
+            return !text.contains(QStringLiteral("(Error %1,").arg(EBUSY));
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(port->Active() || attempt(), 10000);
+        QCOMPARE(text, error);
+        QCOMPARE(port->Active(), error.isEmpty());
+        QCOMPARE(opened.size(), error.isEmpty() ? 1 : 0);
+    }
+
     void closedPortSendsNothing()
     {
         openPort();
