@@ -204,8 +204,10 @@ bool configureBus(const QStringList &rawArguments, sim::Bus &bus, ToolOptions &o
             // On the mixed default bus a device ignores what it does not serve, so a
             // scan for one kind is not answered by an exception from another.
             d->exceptions = false;
-            // Every device of the default bus works at 19200 bit/s, the configurator's default.
-            d->setOption(QStringLiteral("baud"), QStringLiteral("19200"));
+            // Every device of the default bus works at 19200 bit/s, the configurator's default;
+            // one that has no rate setting of its own is held there all the same.
+            if (!d->setOption(QStringLiteral("baud"), QStringLiteral("19200")))
+                d->fixedBaud = 19200;
             // The meter takes the password the meter window proposes, so the demo needs no typing.
             if (kind == QLatin1String("set4tm"))
                 d->setOption(QStringLiteral("password"), QStringLiteral("649283"));

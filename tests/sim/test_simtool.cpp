@@ -325,6 +325,38 @@ private slots:
         }
         QVERIFY(sim.stop());
     }
+
+    // Every device of the default bus works at 19200 bit/s, also those without a
+    // rate setting of their own: at 9600 the bus is silent.
+    void defaultBusIsSilentAtAnotherRate()
+    {
+        Sim sim;
+        QVERIFY(sim.start({"--quiet"}));
+        Terminal terminal(sim.path, B9600);
+        QVERIFY(terminal.isOpen());
+        for (int tag = 1; tag <= 7; ++tag)
+            for (int address = 1; address <= 7; ++address)
+                QCOMPARE(terminal.exchange(probe(tag, static_cast<std::uint8_t>(address)), 60), QByteArray());
+        QVERIFY(sim.stop());
+    }
+
+    // A device given a line of its own answers there only; the pseudo-terminal's
+    // rate is what the client set.
+    void aDeviceOnItsOwnRateAnswersOnlyThere()
+    {
+        Sim sim;
+        QVERIFY(sim.start({"--quiet", "--device", "zdlt:4@38400"}));
+        const QByteArray request = probe(TagZDLT, 4);
+        {
+            Terminal at19200(sim.path, B19200);
+            QCOMPARE(at19200.exchange(request, 100), QByteArray());
+        }
+        Terminal at38400(sim.path, B38400);
+        const QByteArray answer = at38400.exchange(request, 200);
+        QCOMPARE(answer.size(), 33);
+        QVERIFY(crcOk(answer));
+        QVERIFY(sim.stop());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSimTool)
