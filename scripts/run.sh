@@ -39,9 +39,18 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
+# One device of each type at 1..7 and 19200 bit/s, as orvek-sim's default bus, each
+# ignoring requests it does not serve; and two more off 19200 for the bus survey
+# (Ctrl+F) to find. The meter takes the password its window proposes.
+devices=(
+  --device krv:1@19200 --device zdlt:2@19200 --device b7720q:3@19200 --device m7051:4@19200
+  --device sensor:5@19200 --device controller:6@19200 --device set4tm:7@19200,password=649283
+  --device krv:12@9600,version=131 --device m7051:21@57600,version=2.6.3
+  --exceptions off
+)
 # The simulator prints its device path once it is ready to answer. A meter minute
 # lasts a second, so a test shows a 30-minute power profile record within a minute.
-coproc SIM { exec "$bin/orvek-sim" --link "$link" --meter-minute 1000 2>"$demo/bus-monitor.log"; }
+coproc SIM { exec "$bin/orvek-sim" "${devices[@]}" --link "$link" --meter-minute 1000 2>"$demo/bus-monitor.log"; }
 sim_pid=$SIM_PID
 read -r -t 10 slave <&"${SIM[0]}" || { echo "orvek-sim did not start; see $demo/bus-monitor.log" >&2; exit 1; }
 step "Simulated bus on $slave (link $link); bus monitor: $demo/bus-monitor.log"
