@@ -244,9 +244,10 @@ void Survey::send()
         fail(QString::fromUtf8(e.what()));
         return;
     }
-    // A lost adapter has closed the channel under the write.
+    // A lost adapter has closed the channel under the write. The deadline counts
+    // from the probe handed to the port, whatever the write itself took.
     if (m_running)
-        m_timer.start(survey::timerMs(probeUs(probe.frame, line())));
+        m_timer.start(survey::timerMs(double(m_sentUs - m_nowUs()) + probeUs(probe.frame, line())));
 }
 
 void Survey::onBytes()

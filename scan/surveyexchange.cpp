@@ -31,9 +31,9 @@ double frameGapUs(const LineSettings &line)
 
 int timerMs(double us)
 {
-    if (!(us > 1000))
+    if (!(us > 1500))
         return 1;
-    const double ms = std::ceil(us / 1000 - 1e-9);
+    const double ms = std::floor(us / 1000 + 0.5);
     return ms > 1e9 ? 1000000000 : static_cast<int>(ms);
 }
 

@@ -18,7 +18,9 @@ double characterUs(const LineSettings &line);
 double wireUs(int bytes, const LineSettings &line);
 // The silence that ends a frame: 3.5 characters.
 double frameGapUs(const LineSettings &line);
-// A wait for a timer that counts whole milliseconds: never shorter than `us`, at least 1.
+// A wait for a timer that counts whole milliseconds: the nearest, at least 1.
+// Rounding up instead would add half a millisecond to every exchange, one
+// percent of a survey at the default wait.
 int timerMs(double us);
 
 enum class Reception {
