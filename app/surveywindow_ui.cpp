@@ -19,6 +19,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 // How the survey window is put together; what it does is in surveywindow.cpp.
 
 namespace {
@@ -109,8 +111,19 @@ void TFSurvey::buildUi(int first, int last)
     GridHits->verticalHeader()->hide();
     GridHits->verticalHeader()->setDefaultSectionSize(GridHits->fontMetrics().height() + 8);
     GridHits->setAlternatingRowColors(true);
+    // Widths set once for the longest texts: sizing the columns to their contents
+    // would measure every row again at every row found.
     QHeaderView *header = GridHits->horizontalHeader();
-    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    const QFontMetrics metrics = GridHits->fontMetrics();
+    const auto widthOf = [&metrics](const QString &text) { return metrics.horizontalAdvance(text) + 16; };
+    int device = widthOf(survey::columnTitles().at(survey::ColumnDevice));
+    for (const DeviceKind &kind : DeviceKinds())
+        device = std::max(device, widthOf(kind.caption));
+    GridHits->setColumnWidth(survey::ColumnDevice, device);
+    GridHits->setColumnWidth(survey::ColumnAddress, widthOf(survey::columnTitles().at(survey::ColumnAddress)));
+    GridHits->setColumnWidth(survey::ColumnRate, widthOf(QStringLiteral("Скорость")));
+    GridHits->setColumnWidth(survey::ColumnParity, widthOf(QStringLiteral("Четность")));
+    GridHits->setColumnWidth(survey::ColumnResponse, widthOf(survey::columnTitles().at(survey::ColumnResponse)));
     header->setSectionResizeMode(survey::ColumnIdentification, QHeaderView::Stretch);
 
     auto *layout = new QVBoxLayout(this);
