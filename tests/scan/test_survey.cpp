@@ -61,31 +61,6 @@ class TestSurveyExchange : public QObject
 {
     Q_OBJECT
 private slots:
-    void timing_data()
-    {
-        QTest::addColumn<int>("baud");
-        QTest::addColumn<int>("parity");
-        QTest::addColumn<int>("bytes");
-        QTest::addColumn<double>("wireMs");
-        QTest::addColumn<double>("gapMs");
-        // 10 bits a character without parity, 11 with.
-        QTest::newRow("8 bytes at 9600 8N1") << 9600 << int(paNone) << 8 << 8 * 10 / 9.6 << 3.5 * 10 / 9.6;
-        QTest::newRow("8 bytes at 9600 8E1") << 9600 << int(paEven) << 8 << 8 * 11 / 9.6 << 3.5 * 11 / 9.6;
-        QTest::newRow("4 bytes at 115200") << 115200 << int(paNone) << 4 << 4 * 10 / 115.2 << 3.5 * 10 / 115.2;
-        QTest::newRow("256 bytes at 4800 8O1") << 4800 << int(paOdd) << 256 << 256 * 11 / 4.8 << 3.5 * 11 / 4.8;
-    }
-    void timing()
-    {
-        QFETCH(int, baud);
-        QFETCH(int, parity);
-        QFETCH(int, bytes);
-        QFETCH(double, wireMs);
-        QFETCH(double, gapMs);
-        const LineSettings line{baud, static_cast<TVaParity>(parity)};
-        QVERIFY(std::abs(survey::wireUs(bytes, line) / 1000 - wireMs) < 1e-6);
-        QVERIFY(std::abs(survey::frameGapUs(line) / 1000 - gapMs) < 1e-6);
-    }
-
     void timerMs_data()
     {
         QTest::addColumn<double>("us");
