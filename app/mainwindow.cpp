@@ -297,6 +297,10 @@ void TFOrvekConfigurator::showEvent(QShowEvent *event)
     if (!m_restored) {
         m_restored = true; // the store has restored the settings as the window was shown
         RxSpinEdit1->setToolTip(resolvePort(RxSpinEdit1->IntValue()));
+        // The editors' change events do not run for values that equal the defaults,
+        // so the coupling is set up here, whatever the stored values.
+        RxSpinEdit2Change();
+        RxSpinEdit3Change();
         FormShow();
     }
 }

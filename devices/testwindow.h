@@ -103,8 +103,10 @@ protected:
     void showOn(const QString &quantity, TVrBlinkLed *led);
     void showOn(const QString &quantity, TVrDigitGroup *display);
     // Sends the current TxFrame and waits `ms` with the window's controls held, so
-    // a click cannot start another exchange into the same buffers meanwhile.
-    void exchange(int ms);
+    // a click cannot start another exchange into the same buffers meanwhile. False
+    // when there is nothing to judge: the window closed, or the port was lost (the
+    // loss is said once by the window, not as a missing answer).
+    [[nodiscard]] bool exchange(int ms);
     // True once the window has closed (it may close during a wait).
     bool isClosing() const { return m_closed; }
     CommTest &test() { return *m_test; }
@@ -147,6 +149,7 @@ private:
     QStringList m_journal; // the lines Memo1 shows; a report is exactly these
     bool m_closed = false;
     bool m_portLostShown = false; // one message however many ways the loss shows
+    bool m_starting = false;      // the start is talking to the device
 };
 
 // The counters and monitoring flag of a window type, kept for the whole run and

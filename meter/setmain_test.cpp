@@ -33,10 +33,16 @@ bool TFSET4TM::beforeTestStart()
     const std::optional<std::uint8_t> address = meterAddress();
     if (!address)
         return false;
+    std::optional<set4tm::Judgement> opened;
     {
         // The rest of the start runs whatever the answer; a close it asks for comes at the end.
         ActionScope scope(*this, ActionScope::Closing::Deferred);
-        openChannel(*address);
+        opened = openChannel(*address);
+    }
+    // A closed port is the end of the window, said in its box: the start has nothing to run on.
+    if (opened && opened->outcome == set4tm::Outcome::PortClosed) {
+        close();
+        return false;
     }
     return !isClosing();
 }
@@ -66,8 +72,8 @@ void TFSET4TM::readInitialPointer(std::uint8_t address)
     frames.ResetTx();
     set4tm::readProfilePointer(address).frameInto(frames);
     ++counters().sent;
-    exchange(TimerSetting->interval());
-    if (isClosing())
+    // A loss during the wait ends the start, which says it; the request counts as unanswered.
+    if (!exchange(TimerSetting->interval()))
         return;
     if (set4tm::acceptsPollAnswer(set4tm::PointerPollStep, frames)) {
         ++counters().accepted;

@@ -240,6 +240,69 @@ private slots:
                                                    "Принято с ошибками: 0", "Утеряно посылок: 1"}));
     }
 
+    // The port already lost at the start: the open-channel step says the port is
+    // closed and the window closes, as on any closed port; the test never runs.
+    void startOnALostPortClosesTheWindow()
+    {
+        rig().openAndRead();
+        dialogs().expectError(QStringLiteral("Связь с портом /dev/ttyUSB0 потеряна: адаптер отключен или порт закрыт.\r"
+                                             "Проверьте подключение и повторите поиск устройства."));
+        rig().host.bus.unplug();
+        QTRY_COMPARE(dialogs().texts("error").size(), 1);
+        dialogs().expectError(QStringLiteral("Порт закрыт!\rПроверьте параметры подключения и повторите поиск устройства."));
+        rig().window->BitBtnStartClick();
+        QCOMPARE(dialogs().texts("error").size(), 2);
+        QVERIFY(!rig().window->testRunning());
+        QVERIFY(!rig().window->isVisible());
+    }
+
+    // The port goes while the start talks to the meter: one message, and the
+    // window is idle again whichever exchange the loss fell into.
+    void portLostDuringTheStart_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("summaryEnd");
+        const QString lost = QStringLiteral("Связь с портом /dev/ttyUSB0 потеряна: адаптер отключен или порт закрыт.\r");
+        const QString check = QStringLiteral("Проверьте подключение и повторите поиск устройства.");
+        // Nothing has started yet: the last journal stays as it was.
+        QTest::newRow("open channel") << QByteArray::fromHex("0501") << lost + check << QStringList();
+        QTest::newRow("pointer read")
+            << QByteArray::fromHex("050804")
+            << lost + QStringLiteral("Тест остановлен. Результаты теста содержатся в журнале ошибок.\r") + check
+            << QStringList{"Отправлено посылок: 0", "Принято без ошибок: 0", "Принято с ошибками: 0",
+                           "Утеряно посылок: 0"};
+    }
+    void portLostDuringTheStart()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(QString, message);
+        QFETCH(QStringList, summaryEnd);
+        rig().openAndRead();
+        const QStringList before = rig().window->journalLines();
+        // The meter keeps silent to that request, and the adapter goes while the start waits for it.
+        connect(&rig().host.bus, &sim::Bus::frameLogged, this,
+                [this, request](qint64, sim::Direction d, const QByteArray &bytes, const QString &) {
+                    if (d == sim::Direction::Request && bytes.startsWith(request))
+                        QTimer::singleShot(0, &rig().host.bus, [this] { rig().host.bus.unplug(); });
+                });
+        rig().meter->dropWhen = request;
+        dialogs().expectError(message);
+        rig().window->BitBtnStartClick();
+        QCOMPARE(dialogs().texts("error").size(), 1);
+        QVERIFY(!rig().window->testRunning());
+        QVERIFY(rig().child<QPushButton>("BitBtnStart")->isEnabled());
+        QVERIFY(!rig().child<QPushButton>("BitBtnStop")->isEnabled());
+        const QStringList j = rig().window->journalLines();
+        if (summaryEnd.isEmpty())
+            QCOMPARE(j, before);
+        else
+            QCOMPARE(j.mid(j.size() - 4), summaryEnd);
+        rig().window->TimerTestTimer(); // a late tick: nothing more
+        QCOMPARE(dialogs().texts("error").size(), 1);
+        QVERIFY(rig().window->isVisible());
+    }
+
     // A status that closes the window lets the start run to its end first.
     void channelRefusedAtTheStartClosesTheWindow()
     {
