@@ -252,6 +252,40 @@ private slots:
         QVERIFY(watch.isNull());
     }
 
+    // A server that serves one client at a time listens again only once it has
+    // noticed the last one leave: a connection refused a moment before it does
+    // still gets through; one refused for good is reported after a short while.
+    void refusalIsTriedAgainBriefly_data()
+    {
+        QTest::addColumn<int>("listensAfterMs"); // -1: never
+        QTest::addColumn<bool>("connects");
+        QTest::newRow("listening again soon") << 150 << true;
+        QTest::newRow("never listening") << -1 << false;
+    }
+    void refusalIsTriedAgainBriefly()
+    {
+        QFETCH(int, listensAfterMs);
+        QFETCH(bool, connects);
+        const quint16 port = closedLoopbackPort();
+        QTcpServer late;
+        if (listensAfterMs >= 0)
+            QTimer::singleShot(listensAfterMs, &late, [&] { late.listen(QHostAddress::LocalHost, port); });
+        TcpLink link(QStringLiteral("tcp://127.0.0.1:%1").arg(port));
+        link.setConnectTimeout(5000);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(link.open(LineSettings{}), connects);
+        const qint64 waited = clock.elapsed();
+        if (connects) {
+            QVERIFY(late.isListening());
+            QVERIFY(late.hasPendingConnections() || late.waitForNewConnection(5000));
+        } else {
+            QCOMPARE(link.lastError().code, ECONNREFUSED);
+            QVERIFY2(waited >= TcpLink::RefusedRetryMs - TcpLink::RefusedPauseMs && waited < 3000,
+                     qPrintable(QString::number(waited)));
+        }
+    }
+
     void peerEndRaisesResourceLostOnce_data()
     {
         QTest::addColumn<bool>("reset");
