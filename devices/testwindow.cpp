@@ -1,6 +1,7 @@
 #include "devices/testwindow.h"
 
 #include "bus/delayms.h"
+#include "bus/linkfactory.h"
 #include "bus/requestlayer.h"
 #include "bus/ticktimer.h"
 #include "bus/vacomm.h"
@@ -213,8 +214,7 @@ void TTestWindow::finishTest(UserDialogs::Kind kind, const QString &text)
 
 QString TTestWindow::portLostText(bool testWasRunning) const
 {
-    QString text = QStringLiteral("Связь с портом %1 потеряна: адаптер отключен или порт закрыт.")
-                       .arg(m_host.port().DeviceName());
+    QString text = LostPortText(m_host.port().DeviceName());
     if (testWasRunning)
         text += QStringLiteral("\rТест остановлен. Результаты теста содержатся в журнале ошибок.");
     return text + QStringLiteral("\rПроверьте подключение и повторите поиск устройства.");
