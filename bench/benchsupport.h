@@ -106,6 +106,21 @@ public:
         return true;
     }
 
+    // The same, served over TCP on a free loopback port; the port number leads there.
+    bool startTcp(const QStringList &args, const QStringList &devices, const QString &port)
+    {
+        const QString program = args.size() > 1 ? args.at(1)
+                                                : QDir(QCoreApplication::applicationDirPath()).filePath("orvek-sim");
+        m_process.start(program, devices + QStringList{"--tcp", "0", "--quiet"});
+        if (!m_process.waitForStarted(10000) || !m_process.waitForReadyRead(10000)) {
+            std::fprintf(stderr, "cannot start %s\n", qPrintable(program));
+            return false;
+        }
+        const QString address = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+        IniFile(TFormStorage::filePath()).WriteString("Ports", port, address);
+        return true;
+    }
+
 private:
     QTemporaryDir m_dir;
     QProcess m_process;
