@@ -219,7 +219,7 @@ QGridLayout *TFOrvekConfigurator::buildEditors(QGroupBox *group)
     editors->addWidget(dots, 1, 2, Qt::AlignCenter);
     editors->addWidget(RxSpinEdit3, 1, 3);
     // Beside the rate group while a network port is chosen; its room is kept, so nothing moves.
-    LabelServerLine = new QLabel(QStringLiteral("Сетевой порт: скорость и четность задаются в преобразователе"), group);
+    LabelServerLine = new QLabel(QStringLiteral("Скорость и четность задает преобразователь"), group);
     LabelServerLine->setObjectName(QStringLiteral("LabelServerLine"));
     LabelServerLine->setWordWrap(true);
     LabelServerLine->setStyleSheet(QStringLiteral("color: #1a4f8a;"));
