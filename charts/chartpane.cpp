@@ -215,9 +215,9 @@ void ChartPane::fitValues(double low, double high)
     // Values of one sign keep the axis on their side of zero: no -50 A under currents.
     const double bottom = low >= 0 ? std::max(0.0, low - pad) : low - pad;
     const double top = high <= 0 ? std::min(0.0, high + pad) : high + pad;
-    m_valueAxis->setTickCount(std::clamp(int(chart()->plotArea().height() / 36), 3, 9));
-    m_valueAxis->setRange(bottom, top);
-    m_valueAxis->applyNiceNumbers();
+    const AxisScale scale = niceScale(bottom, top, std::clamp(int(chart()->plotArea().height() / 36), 3, 9));
+    m_valueAxis->setRange(scale.min, scale.max);
+    m_valueAxis->setTickCount(scale.ticks);
 }
 
 void ChartPane::setTimeLabelsVisible(bool visible)
