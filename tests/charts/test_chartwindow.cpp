@@ -3,6 +3,7 @@
 #include "charts/profilechart.h"
 #include "support/testfixture.h"
 
+#include <QBarCategoryAxis>
 #include <QBarSet>
 #include <QCheckBox>
 #include <QComboBox>
@@ -507,6 +508,32 @@ private slots:
         QPointer<TFChart> again = TFChart::open(*m_stream, device.get());
         device.reset();
         QVERIFY(again.isNull());
+    }
+
+    // Period labels stand upright where they fit side by side, else they turn.
+    void profileLabelsTurnWhenCrowded_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("records");
+        QTest::addColumn<int>("angle");
+        QTest::newRow("wide, few") << 900 << 4 << 0;
+        QTest::newRow("narrow, a dozen") << 320 << 12 << -90;
+    }
+    void profileLabelsTurnWhenCrowded()
+    {
+        QFETCH(int, width);
+        QFETCH(int, records);
+        TProfileChart profile;
+        profile.setVisibleRecords(12);
+        profile.resize(width, 300);
+        profile.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&profile));
+        for (int i = 0; i < records; ++i)
+            profile.addRecord(QDateTime(QDate(2026, 3, 5), QTime(10, 0)).addSecs(1800 * i), 1, 0, 1, 0);
+        auto *periods = qobject_cast<QBarCategoryAxis *>(profile.ChartProfile->chart()->axes(Qt::Horizontal).value(0));
+        QVERIFY(periods);
+        QFETCH(int, angle);
+        QTRY_COMPARE(int(periods->labelsAngle()), angle);
     }
 
     void profileChartHasABarPerRecord()
