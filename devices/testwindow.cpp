@@ -4,6 +4,7 @@
 #include "bus/requestlayer.h"
 #include "bus/ticktimer.h"
 #include "bus/vacomm.h"
+#include "charts/chartwindow.h"
 #include "settings/formstorage.h"
 #include "widgets/rxspinedit.h"
 #include "widgets/vrblinkled.h"
@@ -24,7 +25,11 @@ namespace {
 const QString FinishedText = QStringLiteral("Тест завершен!\rРезультаты теста содержатся в журнале ошибок.");
 }
 
-TTestWindow::~TTestWindow() = default;
+TTestWindow::~TTestWindow()
+{
+    // The chart shows the store, which goes before the window's other children.
+    delete m_chart.data();
+}
 
 bool TTestWindow::testRunning() const
 {
@@ -103,6 +108,7 @@ void TTestWindow::done(int result)
         m_closed = true;
         FormClose();
     }
+    closeChart();
     QDialog::done(result);
 }
 
