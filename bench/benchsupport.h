@@ -150,6 +150,7 @@ private:
 
 // A KRV-A test as the user runs it: the search (of the range set in the main
 // window) opens the window, the test runs `requests` at 50 ms, the window closes.
+// `prepare` runs in the open window just before the test starts.
 struct KrvTest
 {
     double wall = 0; // from the start of the test to its end
@@ -158,7 +159,7 @@ struct KrvTest
     double sent() const { return lineValue(journal, QStringLiteral("Отправлено посылок: ")).toDouble(); }
 };
 
-inline KrvTest runKrvTest(TFOrvekConfigurator &main, int requests)
+inline KrvTest runKrvTest(TFOrvekConfigurator &main, int requests, const std::function<void(TFKRV &)> &prepare = {})
 {
     KrvTest run;
     double cpu0 = 0;
@@ -176,6 +177,8 @@ inline KrvTest runKrvTest(TFOrvekConfigurator &main, int requests)
         } else if (!clock.isValid()) {
             FKRV->findChild<TRxSpinEdit *>("RxSpinEditCount")->setValue(requests);
             FKRV->findChild<TRxSpinEdit *>("RxSpinEditTimeOut")->setValue(50);
+            if (prepare)
+                prepare(*FKRV);
             cpu0 = cpuSeconds();
             clock.start();
             FKRV->BitBtnStartClick();

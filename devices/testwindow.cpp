@@ -5,6 +5,7 @@
 #include "bus/requestlayer.h"
 #include "bus/ticktimer.h"
 #include "bus/vacomm.h"
+#include "charts/chartwindow.h"
 #include "settings/formstorage.h"
 #include "widgets/rxspinedit.h"
 #include "widgets/placement.h"
@@ -27,7 +28,11 @@ namespace {
 const QString FinishedText = QStringLiteral("Тест завершен!\rРезультаты теста содержатся в журнале ошибок.");
 }
 
-TTestWindow::~TTestWindow() = default;
+TTestWindow::~TTestWindow()
+{
+    // The chart shows the store, which goes before the window's other children.
+    delete m_chart.data();
+}
 
 bool TTestWindow::testRunning() const
 {
@@ -109,6 +114,7 @@ void TTestWindow::done(int result)
         m_closed = true;
         FormClose();
     }
+    closeChart();
     QDialog::done(result);
 }
 

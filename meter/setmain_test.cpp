@@ -1,6 +1,7 @@
 #include "meter/setmain.h"
 
 #include "bus/requestlayer.h"
+#include "charts/profilechart.h"
 #include "meter/set4tmanswers.h"
 #include "meter/set4tmvalues.h"
 
@@ -143,7 +144,8 @@ void TFSET4TM::checkProfilePointer(const RequestLayer &frames)
 
 void TFSET4TM::addProfileRow(const RequestLayer &frames)
 {
-    const QStringList cells = m_profile.takeRecord(frames.RxFrame, frames.RxCount, scaling()).cells();
+    const set4tm::ProfileRow record = m_profile.takeRecord(frames.RxFrame, frames.RxCount, scaling());
+    const QStringList cells = record.cells();
     // The record fills the empty last row, and a new empty one follows it.
     const int row = StringGrid1->rowCount() - 1;
     for (int column = 0; column < cells.size() && column < StringGrid1->columnCount(); ++column) {
@@ -153,6 +155,9 @@ void TFSET4TM::addProfileRow(const RequestLayer &frames)
         StringGrid1->setItem(row, column, cell);
     }
     StringGrid1->insertRow(row + 1);
+    // A bar group per row; values that could not be scaled leave it empty, as the row's cells.
+    const std::array<double, 4> values = record.values.value_or(std::array<double, 4>{});
+    ProfileChart->addRecord(record.stamp, values[0], values[1], values[2], values[3]);
 }
 
 QStringList TFSET4TM::configurationLines() const
