@@ -3,7 +3,9 @@
 #include "app/picturebutton.h"
 #include "app/portsdialog.h"
 #include "bus/buschannel.h"
+#include "bus/linkfactory.h"
 #include "bus/portmap.h"
+#include "bus/tcp/tcpaddress.h"
 #include "bus/ticktimer.h"
 #include "bus/vacomm.h"
 #include "info/schemes.h"
@@ -127,6 +129,7 @@ void TFOrvekConfigurator::wirePort()
 {
     m_channel->setObjectName(QStringLiteral("BusChannel"));
     m_channel->setPortResolver([this](int port) { return resolvePort(port); });
+    m_channel->setLinkFactory(SettingsLinkFactory([] { return TFormStorage::filePath(); }));
     VaComm1 = &m_channel->port();
     connect(VaComm1, &TVaComm::OnOpen, this, [this] { guarded(this, [this] { VaComm1Open(); }); });
     connect(VaComm1, &TVaComm::OnClose, this, [this] { guarded(this, [this] { VaComm1Close(); }); });
@@ -216,7 +219,7 @@ QGridLayout *TFOrvekConfigurator::buildEditors(QGroupBox *group)
     dots->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
     BitBtnPorts = new QPushButton(QStringLiteral("..."), group);
     BitBtnPorts->setObjectName(QStringLiteral("BitBtnPorts"));
-    BitBtnPorts->setToolTip(QStringLiteral("Выбор последовательного порта"));
+    BitBtnPorts->setToolTip(QStringLiteral("Выбор порта: последовательного устройства или сетевого адреса"));
     BitBtnPorts->setAutoDefault(false);
     BitBtnPorts->setFixedWidth(BitBtnPorts->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 16);
     auto *portRow = new QHBoxLayout;
@@ -233,11 +236,20 @@ QGridLayout *TFOrvekConfigurator::buildEditors(QGroupBox *group)
     editors->addWidget(RxSpinEdit2, 1, 1);
     editors->addWidget(dots, 1, 2, Qt::AlignCenter);
     editors->addWidget(RxSpinEdit3, 1, 3);
+    // Beside the rate group while a network port is chosen; its room is kept, so nothing moves.
+    LabelServerLine = new QLabel(QStringLiteral("Скорость и четность задает преобразователь"), group);
+    LabelServerLine->setObjectName(QStringLiteral("LabelServerLine"));
+    LabelServerLine->setWordWrap(true);
+    LabelServerLine->setStyleSheet(QStringLiteral("color: #1a4f8a;"));
+    QSizePolicy keepRoom = LabelServerLine->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    LabelServerLine->setSizePolicy(keepRoom);
+    LabelServerLine->setVisible(false);
+    editors->addWidget(LabelServerLine, 2, 0, 1, 6);
 
     connect(RxSpinEdit2, &TRxSpinEdit::OnChange, this, [this] { RxSpinEdit2Change(); });
     connect(RxSpinEdit3, &TRxSpinEdit::OnChange, this, [this] { RxSpinEdit3Change(); });
-    connect(RxSpinEdit1, &TRxSpinEdit::OnChange, this,
-            [this] { RxSpinEdit1->setToolTip(resolvePort(RxSpinEdit1->IntValue())); });
+    connect(RxSpinEdit1, &TRxSpinEdit::OnChange, this, [this] { showPortAddress(); });
     connect(BitBtnPorts, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnPortsClick(); }); });
     return editors;
 }
@@ -304,6 +316,21 @@ QString TFOrvekConfigurator::resolvePort(int port) const
     return ResolvePort(TFormStorage::filePath(), port);
 }
 
+void TFOrvekConfigurator::showPortAddress()
+{
+    const QString address = resolvePort(RxSpinEdit1->IntValue());
+    RxSpinEdit1->setToolTip(address);
+    // A serial device server runs the line at its own rate and parity; the choice
+    // here is kept and still names the rate in the device windows.
+    const bool network = isNetworkAddress(address);
+    LabelServerLine->setVisible(network);
+    LabelServerLine->setToolTip(network ? QStringLiteral("Порт %1 ведет к преобразователю RS-485/Ethernet: скорость "
+                                                         "и четность линии RS-485 задаются в его настройках. Выбор "
+                                                         "здесь сохраняется и показывается в окнах устройств.")
+                                              .arg(address)
+                                        : QString());
+}
+
 void TFOrvekConfigurator::setWindowOpener(DeviceWindowKind kind, WindowOpener opener)
 {
     m_openers[kind] = std::move(opener);
@@ -314,7 +341,11 @@ void TFOrvekConfigurator::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     if (!m_restored) {
         m_restored = true; // the store has restored the settings as the window was shown
-        RxSpinEdit1->setToolTip(resolvePort(RxSpinEdit1->IntValue()));
+        showPortAddress();
+        // The editors' change events do not run for values that equal the defaults,
+        // so the coupling is set up here, whatever the stored values.
+        RxSpinEdit2Change();
+        RxSpinEdit3Change();
         FormShow();
     }
 }
@@ -356,7 +387,8 @@ bool TFOrvekConfigurator::eventFilter(QObject *watched, QEvent *event)
         // Ctrl+C stops the search even while an editor has the focus and would
         // otherwise take the keystroke as "copy".
         auto *widget = qobject_cast<QWidget *>(watched);
-        if (key->matches(QKeySequence::Copy) && widget && widget->window() == this && VaComm1->Active()) {
+        if (key->matches(QKeySequence::Copy) && widget && widget->window() == this
+            && (VaComm1->Active() || VaComm1->Opening())) {
             guarded(this, [this] { Action1Execute(); });
             return true;
         }
@@ -384,7 +416,7 @@ void TFOrvekConfigurator::BitBtnPortsClick()
     FPorts = &ports;
     ports.exec();
     FPorts = nullptr;
-    RxSpinEdit1->setToolTip(resolvePort(RxSpinEdit1->IntValue()));
+    showPortAddress();
 }
 
 TFMonitor *TFOrvekConfigurator::monitor() const

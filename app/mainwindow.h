@@ -83,6 +83,8 @@ private:
     void showNotBuiltYet(const FoundDevice &found);
     void onPortLost();
     QString resolvePort(int port) const;
+    // The port editor's tooltip and the line note follow what the number maps to.
+    void showPortAddress();
 
     BusChannel *m_channel;
     FoundDevice m_found;
@@ -110,6 +112,7 @@ public:
     TPictureButton *BitBtnKRV, *BitBtnZDLT, *BitBtn7051, *BitBtnCET, *BitBtnZyXEL_Remote, *BitBtnZyXEL_Local,
         *BitBtn2;
     QLabel *StaticTextAddr, *StaticTextMsg;
+    QLabel *LabelServerLine; // shown while the port number leads to a network address
     QProgressBar *ProgressBar1;
 };
 

@@ -1,13 +1,20 @@
 #include "app/portsdialog.h"
 
 #include "bus/portmap.h"
+#include "bus/tcp/tcpaddress.h"
+#include "bus/tcp/tcpcheck.h"
 #include "settings/formstorage.h"
 #include "widgets/dialogs.h"
+#include "widgets/rxspinedit.h"
 
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStringList>
 #include <QTableWidget>
@@ -55,20 +62,23 @@ QString holdersText(const QList<DeviceHolder> &holders)
 
 } // namespace
 
-TFPorts::TFPorts(QWidget *owner, int port) : QDialog(owner)
+TFPorts::TFPorts(QWidget *owner, int port) : QDialog(owner), m_check(new TcpCheck(this))
 {
     setObjectName(QStringLiteral("FPorts"));
     setWindowTitle(QStringLiteral("Порты"));
     setModal(true);
-    resize(1160, 640);
+    resize(1160, 720);
 
     auto *layout = new QVBoxLayout(this);
     buildDeviceTable(layout);
     buildPortTable(layout);
+    buildNetworkPanel(layout);
 
     LabelHelp = new QLabel(QStringLiteral("Выберите номер порта и устройство и нажмите «Назначить». Устройство "
                                           "запоминается по постоянному имени, поэтому назначение сохраняется "
-                                          "при переподключении адаптера."),
+                                          "при переподключении адаптера. Для шины за преобразователем RS-485/Ethernet "
+                                          "введите его адрес и нажмите «Назначить адрес»; «По умолчанию» снимает "
+                                          "любое назначение."),
                            this);
     LabelHelp->setObjectName(QStringLiteral("LabelHelp"));
     LabelHelp->setWordWrap(true);
@@ -79,11 +89,19 @@ TFPorts::TFPorts(QWidget *owner, int port) : QDialog(owner)
     connect(BitBtnRefresh, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnRefreshClick(); }); });
     connect(BitBtnClose, &QPushButton::clicked, this, &QDialog::accept);
     connect(StringGridDevices, &QTableWidget::itemSelectionChanged, this, [this] { updateButtons(); });
-    connect(StringGridPorts, &QTableWidget::itemSelectionChanged, this, [this] { updateButtons(); });
+    connect(StringGridPorts, &QTableWidget::itemSelectionChanged, this, [this] {
+        showSelectedAddress();
+        updateButtons();
+    });
+    connect(BitBtnAssignAddress, &QPushButton::clicked, this,
+            [this] { guarded(this, [this] { BitBtnAssignAddressClick(); }); });
+    connect(BitBtnCheck, &QPushButton::clicked, this, [this] { guarded(this, [this] { BitBtnCheckClick(); }); });
+    connect(EditAddress, &QLineEdit::textChanged, this, [this] { updateButtons(); });
 
     fillDevices();
     fillPorts();
     selectPort(port);
+    showSelectedAddress();
     updateButtons();
 }
 
@@ -111,13 +129,66 @@ void TFPorts::buildDeviceTable(QVBoxLayout *layout)
     layout->addWidget(StringGridDevices, 2);
 }
 
+void TFPorts::buildNetworkPanel(QVBoxLayout *layout)
+{
+    auto *group = new QGroupBox(QStringLiteral("Сетевой порт: преобразователь RS-485/Ethernet в режиме TCP-сервера"), this);
+    group->setObjectName(QStringLiteral("GroupBoxNetwork"));
+    auto *grid = new QGridLayout(group);
+    auto *addressLabel = new QLabel(QStringLiteral("Адрес:"), group);
+    EditAddress = new QLineEdit(group);
+    EditAddress->setObjectName(QStringLiteral("EditAddress"));
+    EditAddress->setPlaceholderText(tcpAddressExample());
+    EditAddress->setToolTip(QStringLiteral("tcp://IP-адрес:порт, tcp://[адрес IPv6]:порт или tcp://имя:порт"));
+    EditAddress->setClearButtonEnabled(true);
+    EditAddress->installEventFilter(this);
+    addressLabel->setBuddy(EditAddress);
+    const auto makeButton = [group](const char *name, const QString &caption, const QString &tip) {
+        auto *button = new QPushButton(caption, group);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setToolTip(tip);
+        button->setAutoDefault(false);
+        return button;
+    };
+    BitBtnAssignAddress = makeButton("BitBtnAssignAddress", QStringLiteral("Назначить адрес"),
+                                     QStringLiteral("Назначить сетевой адрес выбранному номеру порта"));
+    BitBtnCheck = makeButton("BitBtnCheck", QStringLiteral("Проверить"),
+                             QStringLiteral("Подключиться к адресу и сообщить, сколько это заняло или почему не удалось"));
+    auto *timeoutLabel = new QLabel(QStringLiteral("Таймаут подключения, мс:"), group);
+    RxSpinEditConnectTimeout = new TRxSpinEdit(group);
+    RxSpinEditConnectTimeout->setObjectName(QStringLiteral("RxSpinEditConnectTimeout"));
+    RxSpinEditConnectTimeout->setMinValue(ConnectTimeoutMinMs);
+    RxSpinEditConnectTimeout->setMaxValue(ConnectTimeoutMaxMs);
+    RxSpinEditConnectTimeout->setIncrement(500);
+    RxSpinEditConnectTimeout->setCheckOnExit(true);
+    m_storedTimeout = ConnectTimeoutMs(TFormStorage::filePath());
+    RxSpinEditConnectTimeout->setValue(m_storedTimeout);
+    RxSpinEditConnectTimeout->setToolTip(QStringLiteral("Сколько ждать подключения к сетевому порту при поиске и "
+                                                        "проверке (для всех сетевых портов)"));
+    timeoutLabel->setBuddy(RxSpinEditConnectTimeout);
+    LabelCheck = new QLabel(group);
+    LabelCheck->setObjectName(QStringLiteral("LabelCheck"));
+    LabelCheck->setWordWrap(true);
+    LabelCheck->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    grid->addWidget(addressLabel, 0, 0);
+    grid->addWidget(EditAddress, 0, 1);
+    grid->addWidget(BitBtnAssignAddress, 0, 2);
+    grid->addWidget(BitBtnCheck, 0, 3);
+    grid->addItem(new QSpacerItem(24, 0), 0, 4);
+    grid->addWidget(timeoutLabel, 0, 5);
+    grid->addWidget(RxSpinEditConnectTimeout, 0, 6);
+    grid->addWidget(LabelCheck, 1, 1, 1, 6);
+    grid->setColumnStretch(1, 1);
+    layout->addWidget(group);
+}
+
 void TFPorts::buildPortTable(QVBoxLayout *layout)
 {
     auto *portsLabel = new QLabel(QStringLiteral("Номера портов программы:"), this);
     layout->addWidget(portsLabel);
     auto *lower = new QHBoxLayout;
     StringGridPorts = makeGrid("StringGridPorts",
-                               {QStringLiteral("Порт"), QStringLiteral("Устройство"), QStringLiteral("Назначение"),
+                               {QStringLiteral("Порт"), QStringLiteral("Устройство или адрес"), QStringLiteral("Назначение"),
                                 QStringLiteral("Сейчас")},
                                this);
     portsLabel->setBuddy(StringGridPorts);
@@ -135,7 +206,7 @@ void TFPorts::buildPortTable(QVBoxLayout *layout)
     BitBtnAssign = makeButton("BitBtnAssign", QStringLiteral("Назначить"),
                               QStringLiteral("Назначить выбранное устройство выбранному номеру порта"));
     BitBtnDefault = makeButton("BitBtnDefault", QStringLiteral("По умолчанию"),
-                               QStringLiteral("Вернуть номеру порта устройство по умолчанию"));
+                               QStringLiteral("Вернуть номеру порта устройство по умолчанию (сетевой адрес удаляется)"));
     BitBtnRefresh = makeButton("BitBtnRefresh", QStringLiteral("Обновить"),
                                QStringLiteral("Прочитать список устройств заново"));
     buttons->addStretch(1);
@@ -200,6 +271,15 @@ void TFPorts::fillPorts()
         setCell(grid, row, ColPortDevice, device);
         setCell(grid, row, ColAssignment,
                 ConfiguredPort(settings, port).isEmpty() ? QStringLiteral("по умолчанию") : QStringLiteral("назначено"));
+        if (isNetworkAddress(device)) {
+            // Whether the server answers only "Проверить" can tell; a typo in the file shows here.
+            QString error;
+            if (TcpAddress::parse(device, &error))
+                setCell(grid, row, ColNow, QStringLiteral("сетевой порт"));
+            else
+                setCell(grid, row, ColNow, QStringLiteral("ошибка в адресе"), displayText(error));
+            continue;
+        }
         QString now = QStringLiteral("нет устройства");
         if (statDevice(system, device).type != DeviceFile::Type::Missing) {
             const QString resolved = resolveDevicePath(system, device);
@@ -220,6 +300,9 @@ void TFPorts::updateButtons()
     const QString configured = port > 0 ? ConfiguredPort(TFormStorage::filePath(), port) : QString();
     BitBtnAssign->setEnabled(port > 0 && device >= 0 && m_devices.at(device).stablePath() != configured);
     BitBtnDefault->setEnabled(port > 0 && !configured.isEmpty());
+    const QString typed = EditAddress->text().trimmed();
+    BitBtnAssignAddress->setEnabled(port > 0 && !typed.isEmpty() && typed != configured && !m_check->isRunning());
+    BitBtnCheck->setEnabled(!typed.isEmpty() && !m_check->isRunning());
 }
 
 int TFPorts::selectedPort() const
@@ -269,4 +352,85 @@ void TFPorts::BitBtnRefreshClick()
     fillDevices();
     fillPorts();
     updateButtons();
+}
+
+void TFPorts::showSelectedAddress()
+{
+    const int port = selectedPort();
+    const QString configured = port > 0 ? ConfiguredPort(TFormStorage::filePath(), port) : QString();
+    // The selected number's address is there to be edited; a serial port leaves the field for a new one.
+    EditAddress->setText(isNetworkAddress(configured) ? configured.trimmed() : QString());
+}
+
+void TFPorts::BitBtnAssignAddressClick()
+{
+    const int port = selectedPort();
+    if (port <= 0)
+        return;
+    QString error;
+    const std::optional<TcpAddress> address = TcpAddress::parse(EditAddress->text(), &error);
+    if (!address) {
+        showError(this, error);
+        EditAddress->setFocus();
+        return;
+    }
+    AssignPort(TFormStorage::filePath(), port, address->text());
+    fillPorts();
+    showSelectedAddress();
+    updateButtons();
+}
+
+void TFPorts::BitBtnCheckClick()
+{
+    if (m_check->isRunning())
+        return;
+    QString error;
+    const std::optional<TcpAddress> address = TcpAddress::parse(EditAddress->text(), &error);
+    if (!address) {
+        showCheck(false, error);
+        return;
+    }
+    showCheck(true, QStringLiteral("Подключение к %1...").arg(address->hostPort()));
+    LabelCheck->setStyleSheet(QString());
+    // The window stays live while it connects; these wait for the answer.
+    BitBtnCheck->setEnabled(false);
+    BitBtnAssignAddress->setEnabled(false);
+    const TcpCheck::Result result = m_check->run(address->text(), RxSpinEditConnectTimeout->IntValue());
+    updateButtons();
+    if (result.cancelled)
+        LabelCheck->clear();
+    else
+        showCheck(result.connected, result.text);
+}
+
+void TFPorts::showCheck(bool good, const QString &text)
+{
+    LabelCheck->setText(displayText(text));
+    LabelCheck->setStyleSheet(good ? QStringLiteral("color: #106010;") : QStringLiteral("color: #b00000;"));
+}
+
+bool TFPorts::eventFilter(QObject *watched, QEvent *event)
+{
+    // Enter in the address field assigns it rather than closing the window.
+    if (watched == EditAddress && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (BitBtnAssignAddress->isEnabled())
+                guarded(this, [this] { BitBtnAssignAddressClick(); });
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TFPorts::done(int result)
+{
+    // Closing while a check connects ends it; it reports nothing then.
+    m_check->cancel();
+    const int timeout = RxSpinEditConnectTimeout->IntValue();
+    if (timeout != m_storedTimeout) {
+        guarded(this, [&] { SetConnectTimeoutMs(TFormStorage::filePath(), timeout); });
+        m_storedTimeout = timeout;
+    }
+    QDialog::done(result);
 }

@@ -6,13 +6,18 @@
 #include <QList>
 
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTableWidget;
 class QVBoxLayout;
+class TcpCheck;
+class TRxSpinEdit;
 
 // "Порты": the serial devices of the computer, and which device each port number
 // 1..16 of the main window opens. A device is assigned under its stable by-id name
-// where it has one, so the assignment survives re-plugging the adapter.
+// where it has one, so the assignment survives re-plugging the adapter. A number
+// may instead lead to a serial device server on the network (tcp://host:port),
+// which "Проверить" tries to reach; the connect timeout is kept here too.
 class TFPorts : public QDialog
 {
     Q_OBJECT
@@ -34,6 +39,10 @@ public:
     void BitBtnAssignClick();  // the selected device to the selected number
     void BitBtnDefaultClick(); // the selected number back to its default device
     void BitBtnRefreshClick(); // the devices read again
+    void BitBtnAssignAddressClick(); // the typed network address to the selected number
+    void BitBtnCheckClick();         // connects to the typed address and says how it went
+
+    void done(int result) override;
 
     int selectedPort() const;  // 1..16, 0 when none
     void selectPort(int port);
@@ -42,11 +51,21 @@ public:
     QTableWidget *StringGridDevices;
     QTableWidget *StringGridPorts;
     QPushButton *BitBtnAssign, *BitBtnDefault, *BitBtnRefresh, *BitBtnClose;
+    QLineEdit *EditAddress;
+    QPushButton *BitBtnAssignAddress, *BitBtnCheck;
+    TRxSpinEdit *RxSpinEditConnectTimeout;
+    QLabel *LabelCheck;
     QLabel *LabelHelp;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildDeviceTable(QVBoxLayout *layout);
     void buildPortTable(QVBoxLayout *layout);
+    void buildNetworkPanel(QVBoxLayout *layout);
+    void showSelectedAddress();
+    void showCheck(bool good, const QString &text);
     void fillDevices();
     void fillPorts();
     void updateButtons();
@@ -54,6 +73,8 @@ private:
 
     QList<SerialDeviceInfo> m_devices;
     bool m_holdersComplete = true;
+    TcpCheck *m_check;
+    int m_storedTimeout = 0;
 };
 
 // The window while it exists; set and cleared by the main window that shows it.

@@ -3,6 +3,7 @@
 #include "bus/buschannel.h"
 #include "bus/linkfactory.h"
 #include "bus/requestlayer.h"
+#include "bus/tcp/tcpaddress.h"
 #include "bus/vacomm.h"
 #include "widgets/dialogs.h"
 #include "widgets/radiogroup.h"
@@ -17,6 +18,9 @@
 
 void TFOrvekConfigurator::BitBtnKRVClick(int tag)
 {
+    // A network port connects while the window stays live: a second click meanwhile is no second search.
+    if (VaComm1->Active() || VaComm1->Opening())
+        return;
     DeviceSearch::Plan plan;
     plan.tag = tag;
     plan.intervalMs = RxSpinEdit4->IntValue();
@@ -27,12 +31,26 @@ void TFOrvekConfigurator::BitBtnKRVClick(int tag)
     plan.last = RxSpinEdit3->IntValue();
     ProgressBar1->setMaximum(plan.last + 1);
     ProgressBar1->setValue(ProgressBar1->minimum());
+    // Held while a network port connects; once open, the port's events take over.
+    DeviceGroup->setEnabled(false);
+    if (isNetworkAddress(resolvePort(plan.port)))
+        StaticTextMsg->setText(QStringLiteral("подключение..."));
     try {
         m_search->start(plan);
     } catch (const EVaCommError &error) {
-        // The component's text, then what the user can do about it.
-        showError(this, OpenFailureMessage(error));
+        DeviceGroup->setEnabled(true);
+        StaticTextMsg->clear();
+        // The component's text, then what the user can do about it. A connect the
+        // user cancelled (Ctrl+C, closing the window) needs no box.
+        if (error.failure() != EVaCommError::Failure::Cancelled)
+            showError(this, OpenFailureMessage(error));
+        return;
+    } catch (...) {
+        DeviceGroup->setEnabled(true);
+        StaticTextMsg->clear();
+        throw;
     }
+    StaticTextMsg->clear();
 }
 
 void TFOrvekConfigurator::VaComm1Open()
@@ -119,7 +137,6 @@ void TFOrvekConfigurator::onPortLost()
     // An open device window reports it itself, in front of this one.
     if (m_deviceWindowOpen)
         return;
-    showError(this, QStringLiteral("Связь с портом %1 потеряна: адаптер отключен или порт закрыт.\rПоиск устройств "
-                                   "остановлен. Проверьте подключение и повторите поиск.")
-                        .arg(m_channel->address()));
+    showError(this, LostPortText(m_channel->address())
+                        + QStringLiteral("\rПоиск устройств остановлен. Проверьте подключение и повторите поиск."));
 }

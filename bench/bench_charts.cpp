@@ -2,21 +2,39 @@
 // ten answers a second, on a manual clock through a ReadingStream) and prints what
 // that costs: the time to feed the hour, the memory it takes, the time of one
 // refresh of the panes and of one full repaint of the window with the hour shown.
+// Then it runs the same KRV-A test against orvek-sim on a pseudo-terminal three
+// times, each in a device window that has already gathered an hour of readings
+// (fed on a manual clock before the test): with the chart closed, with the chart
+// open on its default five minutes, and on the whole hour, and prints the
+// configurator's processor time in each.
 //
-//   bench_charts
+//   bench_charts [path/to/orvek-sim] [test requests, default 1000]
 //
-// ORVEK_CHART_DATA=krv feeds a KRV-A-like device instead (currents and LEDs), and
-// ORVEK_SCREENSHOT=<file.png> saves a picture of the window (run it under xvfb-run
-// to see it as it looks on a desktop).
+// ORVEK_CHART_DATA=krv feeds a KRV-A-like device instead (currents and LEDs) to
+// the first part, ORVEK_SCREENSHOT=<file.png> saves a picture of its window, and
+// ORVEK_TEST_SCREENSHOT=<file.png> runs only a KRV-A test on orvek-sim with the
+// chart open and saves a picture of the screen 60 s into it (run these under
+// xvfb-run, with a window manager for the frames, to see them as on a desktop).
+#include "app/mainwindow.h"
+#include "bench/benchsupport.h"
+#include "bus/vacomm.h"
 #include "charts/chartpane.h"
 #include "charts/chartwindow.h"
+#include "devices/krvmain.h"
+#include "devices/krvprotocol.h"
+#include "resources/images.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLineSeries>
 #include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -135,11 +153,10 @@ int shownPoints(const TFChart &chart)
                 n += piece->count();
     return n;
 }
-} // namespace
 
-int main(int argc, char *argv[])
+// An hour of 12 series fed to a chart window of its own on a manual clock.
+void standaloneHour()
 {
-    QApplication app(argc, argv);
     const bool krv = qEnvironmentVariable("ORVEK_CHART_DATA") == QLatin1String("krv");
     const qint64 start = QDateTime(QDate(2026, 3, 5), QTime(9, 0)).toMSecsSinceEpoch();
     qint64 now = start;
@@ -182,6 +199,8 @@ int main(int argc, char *argv[])
     chart.ComboBoxWindow->setCurrentIndex(chart.ComboBoxWindow->findData(5));
     QApplication::processEvents();
     const Timing refresh5 = median(9, [&] { chart.BitBtnZoomResetClick(); });
+    QApplication::processEvents();
+    const Timing repaint5 = median(9, [&] { (void)chart.grab(); });
     chart.ComboBoxWindow->setCurrentIndex(chart.ComboBoxWindow->findData(0));
     QApplication::processEvents();
 
@@ -193,9 +212,10 @@ int main(int argc, char *argv[])
     std::printf("  medians of 9, wall / processor time:\n");
     std::printf("  refresh, the hour shown   %.2f / %.2f ms (thin + replace, %d points drawn)\n", refresh.wallMs,
                 refresh.cpuMs, drawn);
-    std::printf("  refresh, 5 minutes shown  %.2f / %.2f ms\n", refresh5.wallMs, refresh5.cpuMs);
     std::printf("  repaint, the hour shown   %.2f / %.2f ms (grab of the %dx%d window)\n", repaint.wallMs,
                 repaint.cpuMs, chart.width(), chart.height());
+    std::printf("  refresh, 5 minutes shown  %.2f / %.2f ms\n", refresh5.wallMs, refresh5.cpuMs);
+    std::printf("  repaint, 5 minutes shown  %.2f / %.2f ms\n", repaint5.wallMs, repaint5.cpuMs);
 
     if (!shot.isEmpty()) {
         chart.pointAt(now - 1500 * 1000); // the cursor's values, as when the mouse is over the plot
@@ -203,5 +223,143 @@ int main(int argc, char *argv[])
         if (!chart.grab().save(shot))
             std::fprintf(stderr, "cannot save %s\n", qPrintable(shot));
     }
+}
+
+// An hour of the KRV-A's own readings at ten answers a second, ending now, as its
+// window would hold them after an hour-long test: fed on a manual clock.
+void gatherAnHour(TFKRV &window)
+{
+    ReadingStream &stream = window.readings();
+    const qint64 end = QDateTime::currentMSecsSinceEpoch() - 2000;
+    const qint64 start = end - Seconds * 1000LL;
+    qint64 now = start;
+    stream.setClock([&now] { return now; });
+    stream.beginTest();
+    std::mt19937 random(11);
+    std::normal_distribution<double> noise(0, 1.0);
+    for (int tick = 0; tick < Seconds * AnswersPerSecond; ++tick) {
+        now = start + tick * (1000 / AnswersPerSecond);
+        const double t = double(tick) / AnswersPerSecond;
+        const double load = 0.6 + 0.25 * std::sin(t / 600.0);
+        krv::Reading r;
+        r.status = t > 2400 && t < 2440 ? 0x0005 : 0;
+        r.currents = {180 * load + noise(random), 176 * load + noise(random), 184 * load + noise(random),
+                      0.4 + 0.03 * noise(random), 212.5, 208.4, 215.1, 1.2};
+        stream.publish(krv::readings(r));
+    }
+    stream.endTest();
+    stream.setClock({});
+}
+
+struct ChartRun
+{
+    bench::KrvTest test;
+    int refreshTicks = 0;
+    int lastInterval = 0;
+    int series = 0;
+    std::size_t points = 0;
+};
+
+// A KRV-A test on orvek-sim in a window that holds an hour; with the chart open on
+// `minutes` (0: the whole hour), or closed when `minutes` is negative.
+ChartRun chartRun(TFOrvekConfigurator &main, int requests, int minutes)
+{
+    ChartRun run;
+    run.test = bench::runKrvTest(main, requests, [&run, minutes](TFKRV &window) {
+        gatherAnHour(window);
+        run.series = window.readingSeries().count();
+        run.points = window.readingSeries().pointCount();
+        if (minutes < 0)
+            return;
+        window.BitBtnChartClick();
+        TFChart *chart = window.chart();
+        chart->ComboBoxWindow->setCurrentIndex(chart->ComboBoxWindow->findData(minutes));
+        QObject::connect(chart->TimerRefresh, &QTimer::timeout, [&run, timer = chart->TimerRefresh] {
+            ++run.refreshTicks;
+            run.lastInterval = timer->interval();
+        });
+    });
+    return run;
+}
+
+void printRun(const char *title, const ChartRun &run, const ChartRun *without)
+{
+    const double share = 100 * run.test.cpu / run.test.wall;
+    std::printf("%s\n", title);
+    std::printf("  wall %.1f s, %.0f requests, configurator CPU %.3f s = %.2f%% of a core", run.test.wall,
+                run.test.sent(), run.test.cpu, share);
+    if (without)
+        std::printf(" (%+.2f%% against the chart closed)", share - 100 * without->test.cpu / without->test.wall);
+    std::printf("\n");
+    if (run.refreshTicks > 0)
+        std::printf("  refresh timer %d ticks, interval at the end %d ms\n", run.refreshTicks, run.lastInterval);
+}
+
+int testsOnTheSimulator(const QStringList &args)
+{
+    bench::SimulatedBus bus(args);
+    if (!bus.start())
+        return 1;
+    bench::SilentDialogs dialogs;
+    setDialogs(&dialogs);
+    TFOrvekConfigurator main;
+    main.show();
+    main.RxSpinEdit3->setValue(30);
+    main.RxSpinEdit2->setValue(30);
+    main.RxSpinEdit4->setValue(100);
+
+    std::printf("KRV-A test on orvek-sim, %d requests at 50 ms, in a window holding an hour of readings\n",
+                bus.requests);
+    const ChartRun closed = chartRun(main, bus.requests, -1);
+    std::printf("  the hour in the window: %d series, %zu points\n", closed.series, closed.points);
+    printRun("chart closed", closed, nullptr);
+    printRun("chart open, 5 minutes shown", chartRun(main, bus.requests, 5), &closed);
+    printRun("chart open, the hour shown", chartRun(main, bus.requests, 0), &closed);
+    setDialogs(nullptr);
     return 0;
+}
+
+// A KRV-A test on orvek-sim with the monitoring tab and the chart open, and a
+// picture of the screen a minute into it.
+int testScreenshot(const QStringList &args, const QString &shot)
+{
+    bench::SimulatedBus bus(args);
+    if (!bus.start())
+        return 1;
+    bench::SilentDialogs dialogs;
+    setDialogs(&dialogs);
+    TFOrvekConfigurator main;
+    main.move(0, 0);
+    main.show();
+    main.RxSpinEdit3->setValue(30);
+    main.RxSpinEdit2->setValue(30);
+    main.RxSpinEdit4->setValue(100);
+    QTimer shooter;
+    shooter.setSingleShot(true);
+    QObject::connect(&shooter, &QTimer::timeout, [&] {
+        if (!QGuiApplication::primaryScreen()->grabWindow(0).save(shot))
+            std::fprintf(stderr, "cannot save %s\n", qPrintable(shot));
+    });
+    bench::runKrvTest(main, std::max(bus.requests, 800), [&](TFKRV &window) {
+        window.findChild<QTabWidget *>(QStringLiteral("PageControl1"))->setCurrentIndex(1);
+        window.BitBtnChartClick();
+        TFChart *chart = window.chart();
+        chart->ComboBoxWindow->setCurrentIndex(chart->ComboBoxWindow->findData(0)); // the whole test
+        shooter.start(60000);
+    });
+    setDialogs(nullptr);
+    return 0;
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    initOrvekResources();
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as it comes
+    const QString testShot = qEnvironmentVariable("ORVEK_TEST_SCREENSHOT");
+    if (!testShot.isEmpty())
+        return testScreenshot(app.arguments(), testShot);
+    standaloneHour();
+    return testsOnTheSimulator(app.arguments());
 }

@@ -4,9 +4,14 @@
 // configurator (this process, not the simulator) used.
 //
 //   bench_meter [path/to/orvek-sim] [test requests, default 130]
+//
+// With ORVEK_SCREENSHOT=<file.png> the meter window's chart is open during the
+// test, and a picture of the screen is saved 45 s into it with the power profile
+// tab shown (run it under xvfb-run with enough requests, 600 or more).
 #include "app/mainwindow.h"
 #include "bench/benchsupport.h"
 #include "bus/vacomm.h"
+#include "charts/chartwindow.h"
 #include "devices/devicecatalogue.h"
 #include "meter/setmain.h"
 #include "resources/images.h"
@@ -14,9 +19,12 @@
 #include "widgets/rxspinedit.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -55,6 +63,16 @@ void driveMeterWindow(QTimer &driver, Run &run, int requests)
             clock->start();
             FSET4TM->BitBtnStartClick(); // returns with the channel open, the pointer read and the ticks running
             run.start = clock->nsecsElapsed() / 1e9;
+            const QString shot = qEnvironmentVariable("ORVEK_SCREENSHOT");
+            if (!shot.isEmpty()) {
+                FSET4TM->BitBtnChartClick();
+                FSET4TM->chart()->ComboBoxWindow->setCurrentIndex(FSET4TM->chart()->ComboBoxWindow->findData(0));
+                QTimer::singleShot(40000, FSET4TM, [] { FSET4TM->findChild<QTabWidget *>("PageControl1")->setCurrentIndex(2); });
+                QTimer::singleShot(45000, FSET4TM, [shot] {
+                    if (!QGuiApplication::primaryScreen()->grabWindow(0).save(shot))
+                        std::fprintf(stderr, "cannot save %s\n", qPrintable(shot));
+                });
+            }
         } else if (run.journal.isEmpty() && FSET4TM->findChild<QPushButton *>("BitBtnStart")->isEnabled()) {
             run.wall = clock->nsecsElapsed() / 1e9;
             run.cpu = cpuSeconds() - *cpu0;

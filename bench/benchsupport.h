@@ -106,6 +106,21 @@ public:
         return true;
     }
 
+    // The same, served over TCP on a free loopback port; the port number leads there.
+    bool startTcp(const QStringList &args, const QStringList &devices, const QString &port)
+    {
+        const QString program = args.size() > 1 ? args.at(1)
+                                                : QDir(QCoreApplication::applicationDirPath()).filePath("orvek-sim");
+        m_process.start(program, devices + QStringList{"--tcp", "0", "--quiet"});
+        if (!m_process.waitForStarted(10000) || !m_process.waitForReadyRead(10000)) {
+            std::fprintf(stderr, "cannot start %s\n", qPrintable(program));
+            return false;
+        }
+        const QString address = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+        IniFile(TFormStorage::filePath()).WriteString("Ports", port, address);
+        return true;
+    }
+
 private:
     QTemporaryDir m_dir;
     QProcess m_process;
@@ -135,6 +150,7 @@ private:
 
 // A KRV-A test as the user runs it: the search (of the range set in the main
 // window) opens the window, the test runs `requests` at 50 ms, the window closes.
+// `prepare` runs in the open window just before the test starts.
 struct KrvTest
 {
     double wall = 0; // from the start of the test to its end
@@ -143,7 +159,7 @@ struct KrvTest
     double sent() const { return lineValue(journal, QStringLiteral("Отправлено посылок: ")).toDouble(); }
 };
 
-inline KrvTest runKrvTest(TFOrvekConfigurator &main, int requests)
+inline KrvTest runKrvTest(TFOrvekConfigurator &main, int requests, const std::function<void(TFKRV &)> &prepare = {})
 {
     KrvTest run;
     double cpu0 = 0;
@@ -161,6 +177,8 @@ inline KrvTest runKrvTest(TFOrvekConfigurator &main, int requests)
         } else if (!clock.isValid()) {
             FKRV->findChild<TRxSpinEdit *>("RxSpinEditCount")->setValue(requests);
             FKRV->findChild<TRxSpinEdit *>("RxSpinEditTimeOut")->setValue(50);
+            if (prepare)
+                prepare(*FKRV);
             cpu0 = cpuSeconds();
             clock.start();
             FKRV->BitBtnStartClick();

@@ -11,6 +11,10 @@ QString key(int port)
 {
     return QStringLiteral("COM%1").arg(port);
 }
+QString timeoutKey()
+{
+    return QStringLiteral("ConnectTimeout");
+}
 } // namespace
 
 QString PortDeviceName(int port, const QString &configured)
@@ -35,4 +39,17 @@ QString ResolvePort(const QString &iniPath, int port)
 void AssignPort(const QString &iniPath, int port, const QString &device)
 {
     IniFile(iniPath).WriteString(section(), key(port), device.trimmed());
+}
+
+int ConnectTimeoutMs(const QString &iniPath)
+{
+    bool ok = false;
+    const int ms = IniFile(iniPath).ReadString(section(), timeoutKey()).toInt(&ok);
+    return ok ? qBound(ConnectTimeoutMinMs, ms, ConnectTimeoutMaxMs) : ConnectTimeoutDefaultMs;
+}
+
+void SetConnectTimeoutMs(const QString &iniPath, int ms)
+{
+    IniFile(iniPath).WriteString(section(), timeoutKey(),
+                                 QString::number(qBound(ConnectTimeoutMinMs, ms, ConnectTimeoutMaxMs)));
 }

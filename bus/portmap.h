@@ -13,3 +13,13 @@ QString ResolvePort(const QString &iniPath, int port);
 // EIniWriteError when the file cannot be written. An empty device returns the
 // number to its default.
 void AssignPort(const QString &iniPath, int port, const QString &device);
+
+// How long a network port may take to connect, kept as [Ports] ConnectTimeout
+// in milliseconds. A missing or unreadable value is the default; others are held
+// within the limits.
+constexpr int ConnectTimeoutDefaultMs = 3000;
+constexpr int ConnectTimeoutMinMs = 100;
+constexpr int ConnectTimeoutMaxMs = 60000;
+int ConnectTimeoutMs(const QString &iniPath);
+// EIniWriteError when the file cannot be written.
+void SetConnectTimeoutMs(const QString &iniPath, int ms);

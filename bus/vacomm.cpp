@@ -45,6 +45,8 @@ EVaCommError::Failure openFailure(const BusLink::Error &error)
     case BusLink::ErrorKind::NotFound:
         return F::NotFound;
     case BusLink::ErrorKind::OpenFailed:
+        if (error.code == ECANCELED)
+            return F::Cancelled;
         if (error.code == EACCES || error.code == EPERM)
             return F::PermissionDenied;
         return error.code == EBUSY ? F::Busy : F::Other;
@@ -84,6 +86,9 @@ TVaComm::TVaComm(QObject *parent) : QObject(parent) {}
 
 TVaComm::~TVaComm()
 {
+    *m_alive = false;
+    if (m_opening)
+        m_opening->close(); // ends the wait; Open() then leaves this object alone
     releaseLink();
 }
 
@@ -99,7 +104,7 @@ void TVaComm::setLinkFactory(LinkFactory factory)
 
 void TVaComm::setPortNum(int port)
 {
-    if (Active())
+    if (Active() || Opening())
         fail(QString::fromLatin1(PortOpenText));
     m_portNum = port;
 }
@@ -156,7 +161,7 @@ qint32 TVaComm::baudRateValue(TVaBaudrate rate)
 
 void TVaComm::Open()
 {
-    if (Active())
+    if (Active() || Opening())
         fail(QString::fromLatin1(PortOpenText));
 
     const QString device = DeviceName();
@@ -169,8 +174,20 @@ void TVaComm::Open()
     if (!link)
         failOpen({BusLink::ErrorKind::NotFound, ENOENT, QString()}, device);
 
-    if (!link->open(settings)) {
-        const BusLink::Error error = link->lastError();
+    // The link may wait in the event loop (a network port connecting): whoever
+    // closes or destroys the port meanwhile ends the wait.
+    m_opening = link.get();
+    m_openCancelled = false;
+    const std::shared_ptr<bool> alive = m_alive;
+    const bool opened = link->open(settings);
+    const BusLink::Error cancelled{BusLink::ErrorKind::OpenFailed, ECANCELED, qt_error_string(ECANCELED)};
+    if (!*alive) {
+        link->close();
+        throw EVaCommError(vaCommErrorText(cancelled, device), EVaCommError::Failure::Cancelled, device, ECANCELED);
+    }
+    m_opening = nullptr;
+    if (!opened || m_openCancelled) {
+        const BusLink::Error error = m_openCancelled ? cancelled : link->lastError();
         link->close();
         link.reset();
         failOpen(error, device);
@@ -185,6 +202,12 @@ void TVaComm::Open()
 
 void TVaComm::Close()
 {
+    if (m_opening) {
+        // Never opened, so no OnClose: Open() fails as cancelled.
+        m_openCancelled = true;
+        m_opening->close();
+        return;
+    }
     if (!m_link)
         return;
     releaseLink();

@@ -23,7 +23,9 @@ enum TVaBaudrate : int {
 class EVaCommError : public std::runtime_error
 {
 public:
-    enum class Failure { Other, NotFound, PermissionDenied, Busy, NotSerial };
+    // Cancelled: Close() was called while Open() waited for the device (a network
+    // port connecting); the user asked for it, so it is no error to show.
+    enum class Failure { Other, NotFound, PermissionDenied, Busy, NotSerial, Cancelled };
 
     using std::runtime_error::runtime_error;
     EVaCommError(const QString &text, Failure failure, const QString &device, int code)
@@ -73,9 +75,14 @@ public:
     // Limit of output accepted and not yet handed to the device.
     static constexpr int OutputBufferSize = 4096;
 
-    void Open();   // EVaCommError on failure; the port then stays closed and OnOpen is not raised
+    // EVaCommError on failure; the port then stays closed and OnOpen is not raised.
+    // A link may take a while to open (a network port connects) and the event loop
+    // runs meanwhile: Opening() is then true, a second Open() fails as on an open
+    // port, and Close() ends the wait (Failure::Cancelled).
+    void Open();
     void Close();  // nothing when closed; otherwise releases the device and raises OnClose
     bool Active() const;
+    bool Opening() const { return m_opening != nullptr; }
     // Queues the bytes without waiting and returns count; 0 when closed or when the
     // link refused them (reported through OnError). EVaCommError when the pending
     // output would pass OutputBufferSize.
@@ -116,6 +123,9 @@ private:
     std::function<QString(int)> m_resolver;
     LinkFactory m_factory;
     std::unique_ptr<BusLink> m_link;
+    BusLink *m_opening = nullptr; // the link Open() waits for
+    bool m_openCancelled = false;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     int m_linkCallDepth = 0; // > 0 while a link signal is being handled
 };
 

@@ -5,6 +5,8 @@
 #include <QCategoryAxis>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QGraphicsLayout>
 #include <QGraphicsLineItem>
 #include <QLegend>
@@ -16,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace charts {
 
@@ -154,8 +157,10 @@ void ChartPane::layoutStateBands()
     const qsizetype n = shown.size();
     bands->setStartValue(-BandBelow);
     // Bottom up: the first state shown is the top band.
+    const QFontMetrics metrics(bands->labelsFont());
     for (qsizetype j = 0; j < n; ++j) {
-        QString label = line(shown[n - 1 - j])->title;
+        // Cut in the middle: alarms that begin alike still differ by their ends.
+        QString label = metrics.elidedText(line(shown[n - 1 - j])->title, Qt::ElideMiddle, MaxBandLabelWidth);
         while (bands->categoriesLabels().contains(label))
             label += QLatin1Char(' '); // labels must differ
         bands->append(label, j * BandHeight + BandHeight - BandBelow);
@@ -215,9 +220,9 @@ void ChartPane::fitValues(double low, double high)
     // Values of one sign keep the axis on their side of zero: no -50 A under currents.
     const double bottom = low >= 0 ? std::max(0.0, low - pad) : low - pad;
     const double top = high <= 0 ? std::min(0.0, high + pad) : high + pad;
-    m_valueAxis->setTickCount(std::clamp(int(chart()->plotArea().height() / 36), 3, 9));
-    m_valueAxis->setRange(bottom, top);
-    m_valueAxis->applyNiceNumbers();
+    const AxisScale scale = niceScale(bottom, top, std::clamp(int(chart()->plotArea().height() / 36), 3, 9));
+    m_valueAxis->setRange(scale.min, scale.max);
+    m_valueAxis->setTickCount(scale.ticks);
 }
 
 void ChartPane::setTimeLabelsVisible(bool visible)
@@ -295,6 +300,19 @@ void ChartPane::resizeEvent(QResizeEvent *event)
 {
     QChartView::resizeEvent(event);
     emit plotAreaMoved();
+}
+
+void ChartPane::paintEvent(QPaintEvent *event)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QChartView::paintEvent(event);
+    m_paintNs += clock.nsecsElapsed();
+}
+
+qint64 ChartPane::takePaintNs()
+{
+    return std::exchange(m_paintNs, 0);
 }
 
 } // namespace charts

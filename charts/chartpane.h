@@ -26,6 +26,9 @@ class ChartPane : public QChartView
 public:
     ChartPane(bool states, const QString &unit, QWidget *parent = nullptr);
 
+    // A state's name beside its band is cut to this many pixels.
+    static constexpr int MaxBandLabelWidth = 170;
+
     bool isStates() const { return m_states; }
     const QString &unit() const { return m_unit; }
 
@@ -56,6 +59,9 @@ public:
     QMarginsF naturalPlotMargins() const;
     void setAlignmentMargins(const QMargins &extra);
 
+    // Time spent painting since the last call, in ns: what a redraw cost beyond laying out the lines.
+    qint64 takePaintNs();
+
 signals:
     // The user zoomed into (or out of) a time range with the mouse.
     void zoomed(qint64 fromMs, qint64 toMs);
@@ -68,6 +74,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     struct Line
@@ -93,6 +100,7 @@ private:
     QGraphicsLineItem *m_cursor;
     qint64 m_fromMs = 0, m_toMs = 0;
     QMargins m_alignment;
+    qint64 m_paintNs = 0;
 };
 
 } // namespace charts

@@ -73,26 +73,53 @@ void TFChart::TimerRefreshTimer()
         return;
     QElapsedTimer clock;
     clock.start();
-    redraw(false);
-    // A long hour of many series takes a while to lay out: then fewer refreshes,
-    // so the charts never take more than a tenth of the processor.
-    TimerRefresh->setInterval(std::clamp(int(clock.elapsed()) * 10, RefreshMs, 2000));
+    if (!redraw(false))
+        return;
+    // What a redraw costs, laying out the lines and painting them (the last
+    // painting stands for this one's): a long hour of many series is redrawn less
+    // often, so the charts keep to a small share of the processor.
+    qint64 costNs = clock.nsecsElapsed();
+    for (ChartPane *pane : m_panes)
+        costNs += pane->takePaintNs();
+    const qint64 interval = costNs * ProcessorShare / 1000000;
+    TimerRefresh->setInterval(int(std::clamp<qint64>(interval, RefreshMs, MaxRefreshMs)));
 }
 
-void TFChart::redraw(bool force)
+int TFChart::plotWidth() const
 {
-    syncSeries();
+    for (const ChartPane *pane : m_panes)
+        if (pane->isVisible())
+            return std::max(1, int(pane->chart()->plotArea().width()));
+    return std::max(1, PanelCharts->width());
+}
+
+bool TFChart::movedOn(const std::pair<qint64, qint64> &range) const
+{
+    if (range == m_drawnRange) {
+        // New readings after the end of a zoomed or frozen window change nothing shown.
+        return m_store->revision() != m_drawnRevision && !(m_drawnLast && *m_drawnLast > range.second);
+    }
+    // Less than a pixel column's time on: the lines would not move.
+    const qint64 column = (range.second - range.first) / plotWidth();
+    return std::abs(range.first - m_drawnRange.first) > column || std::abs(range.second - m_drawnRange.second) > column;
+}
+
+bool TFChart::redraw(bool force)
+{
+    const bool added = syncSeries();
     const std::pair<qint64, qint64> range = viewRange();
-    if (!force && !m_layoutChanged && m_store.revision() == m_drawnRevision && range == m_drawnRange)
-        return;
+    if (!force && !added && !m_layoutChanged && !movedOn(range))
+        return false;
     m_layoutChanged = false;
     for (ChartPane *pane : m_panes)
         if (pane->hasVisibleSeries())
-            pane->draw(m_store, range.first, range.second);
-    m_drawnRevision = m_store.revision();
+            pane->draw(*m_store, range.first, range.second);
+    m_drawnRevision = m_store->revision();
     m_drawnRange = range;
+    m_drawnLast = m_store->lastTime();
     updatePointsText();
     updateCursorText();
+    return true;
 }
 
 void TFChart::updatePanes()
@@ -142,7 +169,7 @@ void TFChart::alignPanes()
 
 qint64 TFChart::liveEnd() const
 {
-    return m_store.lastTime().value_or(m_stream ? m_stream->now() : QDateTime::currentMSecsSinceEpoch());
+    return m_store->lastTime().value_or(m_stream ? m_stream->now() : QDateTime::currentMSecsSinceEpoch());
 }
 
 std::pair<qint64, qint64> TFChart::viewRange() const
@@ -153,7 +180,7 @@ std::pair<qint64, qint64> TFChart::viewRange() const
     const int minutes = ComboBoxWindow->currentData().toInt();
     if (minutes > 0)
         return {end - minutes * 60000LL, end};
-    const qint64 first = std::min(m_store.firstTime().value_or(end), end);
+    const qint64 first = std::min(m_store->firstTime().value_or(end), end);
     return {std::min(first, end - 10000), end}; // at least ten seconds
 }
 
@@ -201,8 +228,8 @@ void TFChart::pointAt(std::optional<qint64> timeMs)
 void TFChart::updatePointsText()
 {
     const QLocale russian(QLocale::Russian, QLocale::Russia); // digits in groups: "432 000"
-    QString text = QStringLiteral("Точек: ") + russian.toString(qulonglong(m_store.pointCount()));
-    if (const quint64 dropped = m_store.dropped())
+    QString text = QStringLiteral("Точек: ") + russian.toString(qulonglong(m_store->pointCount()));
+    if (const quint64 dropped = m_store->dropped())
         text += QStringLiteral(", старых отброшено: ") + russian.toString(dropped);
     if (isPaused())
         text += QStringLiteral(" (пауза)");
@@ -221,7 +248,7 @@ void TFChart::updateCursorText()
     for (int i = 0; i < int(m_entries.size()); ++i) {
         if (!m_entries[std::size_t(i)].box->isChecked())
             continue;
-        const charts::Series &s = m_store.series(i);
+        const charts::Series &s = m_store->series(i);
         const std::optional<double> value = s.valueAt(*m_cursor);
         QString part = s.quantity() + QStringLiteral(": ") + (value ? valueText(s, *value) : QStringLiteral("—"));
         part.replace(QLatin1Char(' '), QChar(0x00A0)); // a line breaks between values only
@@ -246,7 +273,7 @@ void TFChart::save(const QString &title, const QString &filter, const QString &s
 void TFChart::BitBtnSaveCsvClick()
 {
     save(QStringLiteral("Сохранение данных графика..."), QStringLiteral("таблица CSV (*.csv)"), QStringLiteral("csv"),
-         QStringLiteral("данные графика"), [this] { return charts::csvBytes(m_store); });
+         QStringLiteral("данные графика"), [this] { return charts::csvBytes(*m_store); });
 }
 
 void TFChart::BitBtnSavePngClick()

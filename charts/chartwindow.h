@@ -3,9 +3,11 @@
 #include "charts/seriesstore.h"
 
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -23,29 +25,47 @@ class ChartPane;
 }
 
 // "График: <device window>": the readings of a device window's tests as lines
-// over time, gathered while the chart window lives. Values of one unit share a
-// pane, states are steps in a pane of their own; all panes share the time axis.
-// The store keeps the data; the panes show a thinned copy of the time window,
-// redrawn a few times a second and never while paused or hidden.
+// over time. Values of one unit share a pane, states are steps in a pane of their
+// own; all panes share the time axis. A store keeps the data (the device window's,
+// so the chart shows its whole lifetime however often it is opened); the panes
+// show a thinned copy of the time window, redrawn when the data has moved on by a
+// pixel column and never while paused or hidden.
 class TFChart : public QWidget
 {
     Q_OBJECT
 public:
+    // The refresh comes every RefreshMs at the most, and less often when a redraw
+    // takes more than 1/ProcessorShare of that time, up to MaxRefreshMs.
     static constexpr int RefreshMs = 250;
+    static constexpr int MaxRefreshMs = 5000;
+    static constexpr int ProcessorShare = 50;
 
     // A window of its own owned by `deviceWindow` (so the device window's modality
-    // does not block it), titled "График: " + `caption`.
+    // does not block it), titled "График: " + `caption`, showing `store`, which
+    // must outlive it; `stream` gives the time while no reading has come.
+    TFChart(const charts::SeriesStore &store, const ReadingStream &stream, const QString &caption,
+            QWidget *deviceWindow = nullptr);
+    // The same with a store of its own that follows `stream` from now on.
     TFChart(ReadingStream &stream, const QString &caption, QWidget *deviceWindow = nullptr,
             std::size_t capacity = charts::SeriesStore::DefaultCapacity);
     ~TFChart() override;
 
-    // Opens a chart of the device window's stream beside it; it closes and deletes itself.
+    // Opens a chart of the device window's store beside it; it closes and deletes
+    // itself. The lines of `switchedOff` quantities start hidden, their boxes clear.
+    static TFChart *open(const charts::SeriesStore &store, const ReadingStream &stream, QWidget *deviceWindow,
+                         const QStringList &switchedOff = {});
+    // The same with a store of its own, gathered from now on.
     static TFChart *open(ReadingStream &stream, QWidget *deviceWindow);
 
-    // Moves the window beside `other` (right of it when the screen has room, else left).
+    // Moves the window beside `other`: right of it when the screen has room, else
+    // left; where neither side has room, narrower on the wider side down to
+    // MinBesideWidth, and only then over the right edge of `other`.
+    static constexpr int MinBesideWidth = 560;
+    // Check box texts longer than this (in pixels) are cut short.
+    static constexpr int MaxCheckBoxTextWidth = 200;
     void placeBeside(const QWidget *other);
 
-    const charts::SeriesStore &store() const { return m_store; }
+    const charts::SeriesStore &store() const { return *m_store; }
     const std::vector<charts::ChartPane *> &panes() const { return m_panes; }
     charts::ChartPane *paneOf(int storeIndex) const;
     QCheckBox *checkBoxOf(int storeIndex) const;
@@ -81,8 +101,13 @@ private:
         QCheckBox *box;
     };
 
-    void redraw(bool force);
-    void syncSeries();
+    void build(const QString &caption, QWidget *deviceWindow);
+    // Draws the panes anew when forced or when what they show has changed; true when it drew.
+    bool redraw(bool force);
+    bool movedOn(const std::pair<qint64, qint64> &range) const;
+    int plotWidth() const;
+    // Gives new series of the store a pane and a check box; true when there were any.
+    bool syncSeries();
     charts::ChartPane *paneFor(bool state, const QString &unit);
     void updatePanes();
     void alignPanes();
@@ -95,8 +120,9 @@ private:
     void save(const QString &title, const QString &filter, const QString &suffix, const QString &what,
               const std::function<QByteArray()> &bytes);
 
-    charts::SeriesStore m_store;
-    QPointer<ReadingStream> m_stream;
+    std::unique_ptr<charts::SeriesStore> m_ownStore; // when the chart gathers its own readings
+    const charts::SeriesStore *m_store;
+    QPointer<const ReadingStream> m_stream;
     std::vector<charts::ChartPane *> m_panes;
     std::vector<Entry> m_entries; // by the store's series index
     QVBoxLayout *m_paneLayout;
@@ -108,6 +134,8 @@ private:
     qint64 m_frozenEnd = 0; // the latest time when paused
     quint64 m_drawnRevision = 0;
     std::pair<qint64, qint64> m_drawnRange{0, 0};
+    std::optional<qint64> m_drawnLast; // the store's latest time when drawn
+    QStringList m_switchedOff;
     bool m_alignmentPending = false;
     bool m_layoutChanged = false;
 };

@@ -60,13 +60,26 @@ QIcon swatch(const QColor &color)
 
 } // namespace
 
+TFChart::TFChart(const charts::SeriesStore &store, const ReadingStream &stream, const QString &caption,
+                 QWidget *deviceWindow)
+    : QWidget(deviceWindow, Qt::Window), m_store(&store), m_stream(&stream)
+{
+    build(caption, deviceWindow);
+}
+
 TFChart::TFChart(ReadingStream &stream, const QString &caption, QWidget *deviceWindow, std::size_t capacity)
-    : QWidget(deviceWindow, Qt::Window), m_store(capacity), m_stream(&stream)
+    : QWidget(deviceWindow, Qt::Window), m_ownStore(std::make_unique<charts::SeriesStore>(capacity)),
+      m_store(m_ownStore.get()), m_stream(&stream)
+{
+    m_ownStore->listen(stream);
+    build(caption, deviceWindow);
+}
+
+void TFChart::build(const QString &caption, QWidget *deviceWindow)
 {
     setObjectName(QStringLiteral("FChart"));
     setWindowTitle(QStringLiteral("График: ") + caption);
     resize(1000, 680);
-    m_store.listen(stream);
 
     auto *layout = new QVBoxLayout(this);
     auto *bar = new QHBoxLayout;
@@ -154,12 +167,31 @@ TFChart::TFChart(ReadingStream &stream, const QString &caption, QWidget *deviceW
         placeBeside(deviceWindow);
 }
 
-TFChart *TFChart::open(ReadingStream &stream, QWidget *deviceWindow)
+namespace {
+TFChart *showOwned(TFChart *chart)
 {
-    auto *chart = new TFChart(stream, deviceWindow ? deviceWindow->windowTitle() : QString(), deviceWindow);
     chart->setAttribute(Qt::WA_DeleteOnClose);
     chart->show();
     return chart;
+}
+
+QString captionOf(const QWidget *window)
+{
+    return window ? window->windowTitle() : QString();
+}
+} // namespace
+
+TFChart *TFChart::open(const charts::SeriesStore &store, const ReadingStream &stream, QWidget *deviceWindow,
+                       const QStringList &switchedOff)
+{
+    auto *chart = new TFChart(store, stream, captionOf(deviceWindow), deviceWindow);
+    chart->m_switchedOff = switchedOff;
+    return showOwned(chart);
+}
+
+TFChart *TFChart::open(ReadingStream &stream, QWidget *deviceWindow)
+{
+    return showOwned(new TFChart(stream, captionOf(deviceWindow), deviceWindow));
 }
 
 void TFChart::placeBeside(const QWidget *other)
@@ -170,9 +202,15 @@ void TFChart::placeBeside(const QWidget *other)
     // The frame is not there before the first show: take the device window's.
     const QSize frame = device.size() - other->geometry().size();
     resize(std::min(width(), room.width() - frame.width()), std::min(height(), room.height() - frame.height()));
-    const int outerWidth = width() + frame.width();
+    int outerWidth = width() + frame.width();
+    const int rightRoom = room.right() - device.right(), leftRoom = device.left() - room.left();
+    if (outerWidth > rightRoom && outerWidth > leftRoom && std::max(rightRoom, leftRoom) - frame.width() >= MinBesideWidth) {
+        // Narrower, on the wider side, rather than over the device window.
+        resize(std::max(rightRoom, leftRoom) - frame.width(), height());
+        outerWidth = width() + frame.width();
+    }
     int x = device.right() + 1;
-    if (x + outerWidth - 1 > room.right())
+    if (outerWidth > rightRoom)
         x = device.left() - outerWidth;
     if (x < room.left())
         x = room.right() + 1 - outerWidth; // no room either side: over the device window's right edge
@@ -180,22 +218,29 @@ void TFChart::placeBeside(const QWidget *other)
     move(x, y);
 }
 
-void TFChart::syncSeries()
+bool TFChart::syncSeries()
 {
-    if (int(m_entries.size()) == m_store.count())
-        return;
-    for (int i = int(m_entries.size()); i < m_store.count(); ++i) {
-        const charts::Series &s = m_store.series(i);
+    if (int(m_entries.size()) == m_store->count())
+        return false;
+    for (int i = int(m_entries.size()); i < m_store->count(); ++i) {
+        const charts::Series &s = m_store->series(i);
         ChartPane *pane = paneFor(s.isState(), s.unit());
         const QColor color = colorFor(s.quantity(), m_nextColor);
         pane->addSeries(i, s.title(), color);
-        auto *box = new QCheckBox(s.title(), PanelSeries);
+        // A long name (an alarm's caption) is cut short; the whole stands in its tip.
+        auto *box = new QCheckBox(PanelSeries);
+        box->setText(box->fontMetrics().elidedText(s.title(), Qt::ElideMiddle, MaxCheckBoxTextWidth));
+        if (box->text() != s.title())
+            box->setToolTip(s.title());
         QString name = checkBoxName(s.quantity());
         if (PanelSeries->findChild<QCheckBox *>(name))
             name += QLatin1Char('_') + QString::number(i); // the same quantity in another unit
         box->setObjectName(name);
         box->setIcon(swatch(color));
-        box->setChecked(true);
+        const bool on = !m_switchedOff.contains(s.quantity());
+        box->setChecked(on);
+        if (!on)
+            pane->setSeriesVisible(i, false);
         m_seriesLayout->insertWidget(m_seriesLayout->count() - 1, box);
         connect(box, &QCheckBox::toggled, this, [this, i](bool on) {
             m_entries[std::size_t(i)].pane->setSeriesVisible(i, on);
@@ -203,10 +248,14 @@ void TFChart::syncSeries()
             redraw(true);
         });
         m_entries.push_back({pane, box});
-        m_seriesScroll->setMinimumWidth(PanelSeries->sizeHint().width() + 2 * m_seriesScroll->frameWidth()
-                                        + m_seriesScroll->verticalScrollBar()->sizeHint().width());
+        // Room for the widest box; the panel's own size hint lags until its layout has run.
+        const QMargins margins = m_seriesLayout->contentsMargins();
+        const int wanted = box->sizeHint().width() + margins.left() + margins.right()
+                           + 2 * m_seriesScroll->frameWidth() + m_seriesScroll->verticalScrollBar()->sizeHint().width();
+        m_seriesScroll->setMinimumWidth(std::max(m_seriesScroll->minimumWidth(), wanted));
     }
     updatePanes();
+    return true;
 }
 
 ChartPane *TFChart::paneFor(bool state, const QString &unit)

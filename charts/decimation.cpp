@@ -84,6 +84,23 @@ private:
     long long m_column = 0;
     std::size_t m_low = None, m_high = None;
 };
+
+// A level stretch of a line needs only its ends: the points between them would be
+// laid out and painted for nothing (a steady state, a current that stands still).
+void dropLevelInteriors(QList<QPointF> &points)
+{
+    if (points.size() < 3)
+        return;
+    qsizetype kept = 1;
+    for (qsizetype k = 1; k + 1 < points.size(); ++k) {
+        const double y = points[k].y();
+        if (y == points[kept - 1].y() && y == points[k + 1].y())
+            continue;
+        points[kept++] = points[k];
+    }
+    points[kept++] = points.constLast();
+    points.resize(kept);
+}
 } // namespace
 
 QList<QList<QPointF>> decimate(const Series &series, const TraceRequest &request)
@@ -109,11 +126,42 @@ QList<QList<QPointF>> decimate(const Series &series, const TraceRequest &request
             points.reserve(static_cast<qsizetype>(2 * perRunLimit + 4));
             tracer.decimated(start, end);
         }
+        dropLevelInteriors(points);
         if (!points.isEmpty())
             runs.append(std::move(points));
         start = end;
     }
     return runs;
+}
+
+namespace {
+// The smallest round step not below `raw`.
+double roundStepFrom(double raw)
+{
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (const double m : {1.0, 2.0, 2.5, 5.0})
+        if (m * power >= raw * (1 - 1e-9))
+            return m * power;
+    return 10 * power;
+}
+} // namespace
+
+AxisScale niceScale(double low, double high, int maxTicks)
+{
+    maxTicks = std::max(maxTicks, 2);
+    if (!std::isfinite(low) || !std::isfinite(high))
+        return {};
+    if (!(high > low))
+        high = low + 1;
+    double step = roundStepFrom((high - low) / (maxTicks - 1));
+    for (;;) {
+        // A little slack, so that 0.88 / 0.01 = 87.99999 still starts at 0.88.
+        const double first = std::floor(low / step + 1e-9), last = std::ceil(high / step - 1e-9);
+        const int ticks = int(std::lround(last - first)) + 1;
+        if (ticks <= maxTicks)
+            return {first * step, last * step, ticks};
+        step = roundStepFrom(step * 1.01);
+    }
 }
 
 } // namespace charts

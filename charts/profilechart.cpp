@@ -6,6 +6,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QDateTime>
+#include <QFontMetrics>
 #include <QLegend>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -46,9 +47,10 @@ TProfileChart::TProfileChart(QWidget *parent) : QWidget(parent)
     ChartProfile->setObjectName(QStringLiteral("ChartProfile"));
     ScrollBarRecords = new QScrollBar(Qt::Horizontal, this);
     ScrollBarRecords->setObjectName(QStringLiteral("ScrollBarRecords"));
-    ScrollBarRecords->setPageStep(VisibleRecords);
+    ScrollBarRecords->setPageStep(m_visible);
     ScrollBarRecords->hide();
     connect(ScrollBarRecords, &QScrollBar::valueChanged, this, &TProfileChart::showFrom);
+    connect(chart, &QChart::plotAreaChanged, this, &TProfileChart::updateLabelAngle);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -75,7 +77,19 @@ void TProfileChart::addRecord(const QString &period, double pPlus, double pMinus
     for (int q = 0; q < QuantityCount; ++q)
         m_sets[q]->append(values[q]);
 
-    const int hidden = std::max(0, recordCount() - VisibleRecords);
+    updateScrollBar();
+}
+
+void TProfileChart::setVisibleRecords(int count)
+{
+    m_visible = std::max(1, count);
+    ScrollBarRecords->setPageStep(m_visible);
+    updateScrollBar();
+}
+
+void TProfileChart::updateScrollBar()
+{
+    const int hidden = std::max(0, recordCount() - m_visible);
     const bool following = ScrollBarRecords->value() >= ScrollBarRecords->maximum();
     ScrollBarRecords->setMaximum(hidden);
     ScrollBarRecords->setVisible(hidden > 0);
@@ -110,7 +124,7 @@ void TProfileChart::clear()
 
 void TProfileChart::showFrom(int first)
 {
-    const int last = std::min(recordCount(), first + VisibleRecords) - 1;
+    const int last = std::min(recordCount(), first + m_visible) - 1;
     double low = 0, high = 0;
     for (int i = first; i <= last; ++i)
         for (const QBarSet *set : m_sets) {
@@ -121,8 +135,24 @@ void TProfileChart::showFrom(int first)
         high = low + 1;
     if (last >= first)
         m_periods->setRange(m_labels.at(first), m_labels.at(last));
-    m_periods->setLabelsAngle(last - first + 1 > 12 ? -90 : 0);
+    m_shown = {first, last};
+    updateLabelAngle();
     m_values->setTickCount(6);
     m_values->setRange(low, high * 1.05);
     m_values->applyNiceNumbers();
 }
+
+void TProfileChart::updateLabelAngle()
+{
+    // Upright where the labels fit side by side, else turned, never cut short.
+    const auto [first, last] = m_shown;
+    const QFontMetrics metrics(m_periods->labelsFont());
+    int widest = 0;
+    for (int i = first; i <= last && i < recordCount(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(m_labels.at(i)));
+    const double perGroup = ChartProfile->chart()->plotArea().width() / std::max(1, last - first + 1);
+    const int angle = widest + 8 > perGroup ? -90 : 0;
+    if (m_periods->labelsAngle() != angle)
+        m_periods->setLabelsAngle(angle);
+}
+

@@ -9,6 +9,7 @@
 #include "devices/devicewindow.h"
 #include "resources/images.h"
 #include "widgets/dialogs.h"
+#include "widgets/placement.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -198,8 +199,7 @@ void TFC3940F::showEvent(QShowEvent *event)
     if (event->spontaneous())
         return;
     m_closed = false;
-    if (const QScreen *s = screen())
-        move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    CentreOnScreen(*this, parentWidget() ? parentWidget()->window() : nullptr);
     guarded(this, [this] { FormShow(); });
 }
 

@@ -108,8 +108,7 @@ void TDeviceWindow::BitBtnAddrClick()
     frames.ResetRx();
     frames.ResetTx();
     frameAddressWrite(frames, static_cast<std::uint8_t>(current), wanted);
-    exchange(m_profile.configWaitMs);
-    if (isClosing())
+    if (!exchange(m_profile.configWaitMs))
         return;
     const QString notWritten = QStringLiteral("Новый сетевой адрес не записан!");
     judgeWrite({NoAnswerAddressText, QStringLiteral("Произошла ошибка CRC!\r") + notWritten, notWritten,
@@ -131,8 +130,7 @@ void TDeviceWindow::BitBtnBaudClick()
     frames.ResetRx();
     frames.ResetTx();
     frameBaudWrite(frames, currentAddress(), wanted);
-    exchange(m_profile.configWaitMs);
-    if (isClosing())
+    if (!exchange(m_profile.configWaitMs))
         return;
     const QString notWritten = QStringLiteral("Новое значение скорости обмена не записано!");
     if (judgeWrite({NoAnswerBaudText, QStringLiteral("Произошла ошибка CRC!\r") + notWritten, notWritten,

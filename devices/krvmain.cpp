@@ -24,6 +24,9 @@ DeviceProfile TFKRV::makeProfile()
     p.stored = {QStringLiteral("RxSpinEditAddr.Value"), QStringLiteral("RxSpinEditBaud.Value"),
                 QStringLiteral("RxSpinEditCount.Value"), QStringLiteral("RxSpinEditTimeOut.Value")};
     p.size = QSize(480, 660);
+    // The currents at the last trip stand still and would squash the present ones.
+    for (int i = 4; i < 8; ++i)
+        p.chartOff << krv::currentName(i);
     return p;
 }
 

@@ -165,8 +165,7 @@ void TFMLX::BitBtnKtClick()
     frames.ResetRx();
     frames.ResetTx();
     mlx::frameEmissivityWrite(frames, currentAddress(), wanted);
-    exchange(profile().configWaitMs);
-    if (isClosing())
+    if (!exchange(profile().configWaitMs))
         return;
     const QString notWritten = QStringLiteral("Новое значение коэффициента теплоизлучения не записано!");
     if (judgeWrite({QStringLiteral("Устройство не отвечает на запросы:\r1. Проверьте питание и схему подключения "

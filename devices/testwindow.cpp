@@ -1,11 +1,14 @@
 #include "devices/testwindow.h"
 
 #include "bus/delayms.h"
+#include "bus/linkfactory.h"
 #include "bus/requestlayer.h"
 #include "bus/ticktimer.h"
 #include "bus/vacomm.h"
+#include "charts/chartwindow.h"
 #include "settings/formstorage.h"
 #include "widgets/rxspinedit.h"
+#include "widgets/placement.h"
 #include "widgets/vrblinkled.h"
 #include "widgets/vrdigitgroup.h"
 
@@ -15,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -24,7 +28,11 @@ namespace {
 const QString FinishedText = QStringLiteral("Тест завершен!\rРезультаты теста содержатся в журнале ошибок.");
 }
 
-TTestWindow::~TTestWindow() = default;
+TTestWindow::~TTestWindow()
+{
+    // The chart shows the store, which goes before the window's other children.
+    delete m_chart.data();
+}
 
 bool TTestWindow::testRunning() const
 {
@@ -81,8 +89,11 @@ void TTestWindow::showEvent(QShowEvent *event)
     if (event->spontaneous())
         return;
     // A window not meant to open centred keeps its place near the owner's corner.
-    if (!m_testProfile.centred && parentWidget())
-        move(parentWidget()->window()->frameGeometry().topLeft() + QPoint(24, 24));
+    const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+    if (!m_testProfile.centred && owner)
+        move(owner->frameGeometry().topLeft() + QPoint(24, 24));
+    else if (m_testProfile.centred)
+        CentreOnScreen(*this, owner);
     // The settings store has restored the editors before this handler runs.
     guarded(this, [this] { FormShow(); });
 }
@@ -103,6 +114,7 @@ void TTestWindow::done(int result)
         m_closed = true;
         FormClose();
     }
+    closeChart();
     QDialog::done(result);
 }
 
@@ -116,7 +128,7 @@ void TTestWindow::FormClose()
     guarded(this, [this] { FormStorage1->save(); });
 }
 
-void TTestWindow::exchange(int ms)
+bool TTestWindow::exchange(int ms)
 {
     RequestLayer &frames = m_host.frames();
     TVaComm &port = m_host.port();
@@ -125,12 +137,23 @@ void TTestWindow::exchange(int ms)
     PageControl1->setEnabled(false);
     DelayMs(ms);
     PageControl1->setEnabled(true);
+    return !m_closed && port.Active();
 }
 
 void TTestWindow::BitBtnStartClick()
 {
+    // A loss while the start talks to the device is judged here, once it is over.
+    m_starting = true;
+    const auto started = qScopeGuard([this] { m_starting = false; });
     if (!beforeTestStart() || m_closed)
         return;
+    // Lost before the start, or while it talked to the device: said at once, and
+    // nothing starts; the last test's journal stays for its report.
+    if (!m_host.port().Active()) {
+        m_portLostShown = true;
+        showError(this, portLostText(false));
+        return;
+    }
     setTestControlsEnabled(false);
     BitBtnStop->setEnabled(true);
     BitBtnStop->setFocus();
@@ -142,6 +165,11 @@ void TTestWindow::BitBtnStartClick()
     m_test->reset();
     if (!beforeTicks() || m_closed)
         return;
+    if (!m_host.port().Active()) {
+        m_portLostShown = true;
+        finishTest(UserDialogs::Kind::Error, portLostText(true));
+        return;
+    }
     ProgressBar1->setRange(0, RxSpinEditCount->IntValue());
     ProgressBar1->setValue(0);
     m_readings->beginTest();
@@ -192,8 +220,7 @@ void TTestWindow::finishTest(UserDialogs::Kind kind, const QString &text)
 
 QString TTestWindow::portLostText(bool testWasRunning) const
 {
-    QString text = QStringLiteral("Связь с портом %1 потеряна: адаптер отключен или порт закрыт.")
-                       .arg(m_host.port().DeviceName());
+    QString text = LostPortText(m_host.port().DeviceName());
     if (testWasRunning)
         text += QStringLiteral("\rТест остановлен. Результаты теста содержатся в журнале ошибок.");
     return text + QStringLiteral("\rПроверьте подключение и повторите поиск устройства.");
@@ -201,13 +228,18 @@ QString TTestWindow::portLostText(bool testWasRunning) const
 
 void TTestWindow::onPortLost()
 {
-    if (m_closed || m_portLostShown)
+    // A start in progress says it itself when its exchanges are over.
+    if (m_closed || m_starting)
         return;
-    m_portLostShown = true;
-    if (m_test->isRunning() || BitBtnStop->isEnabled())
+    // A running test always ends, even when the loss was reported before (a start
+    // on a lost port); an idle window says it once.
+    if (m_test->isRunning() || BitBtnStop->isEnabled()) {
+        m_portLostShown = true;
         finishTest(UserDialogs::Kind::Error, portLostText(true));
-    else
+    } else if (!m_portLostShown) {
+        m_portLostShown = true;
         showError(this, portLostText(false));
+    }
 }
 
 void TTestWindow::resetIdleLook()

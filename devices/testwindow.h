@@ -7,6 +7,7 @@
 
 #include <QDialog>
 #include <QHash>
+#include <QPointer>
 #include <QStringList>
 
 #include <functional>
@@ -19,10 +20,14 @@ class QTabWidget;
 class QTimer;
 class QVBoxLayout;
 class QtTickTimer;
+class TFChart;
 class TFormStorage;
 class TRxSpinEdit;
 class TVrBlinkLed;
 class TVrDigitGroup;
+namespace charts {
+class SeriesStore;
+}
 
 // What the test side of a device window needs to know about its device.
 struct TestProfile
@@ -35,6 +40,7 @@ struct TestProfile
     int intervalMin = 50, intervalMax = 1000, intervalDefault = 300;
     int countMin = 50, countMax = 100000, countDefault = 1000;
     QStringList stored; // "Component.Property" entries kept in the settings file
+    QStringList chartOff; // quantities the chart opens with switched off
     bool centred = true;
     QSize size = QSize(400, 640);
 };
@@ -59,6 +65,10 @@ public:
     bool testRunning() const;
     // The values of every accepted test answer, whatever tab is shown.
     ReadingStream &readings() const { return *m_readings; }
+    // Those values over the window's whole life, for its chart.
+    const charts::SeriesStore &readingSeries() const { return *m_series; }
+    // The chart window while it is open.
+    TFChart *chart() const;
 
     // Handlers, public so the window can be driven step by step.
     void BitBtnStartClick();
@@ -67,6 +77,8 @@ public:
     void TabSheet1Show();
     void TabSheet2Show();
     void BitBtnReportClick();
+    // Opens the chart beside the window, or brings it up when it is open.
+    void BitBtnChartClick();
     void FormClose();
     // Runs once the window is shown and its stored values restored.
     virtual void FormShow() = 0;
@@ -103,8 +115,10 @@ protected:
     void showOn(const QString &quantity, TVrBlinkLed *led);
     void showOn(const QString &quantity, TVrDigitGroup *display);
     // Sends the current TxFrame and waits `ms` with the window's controls held, so
-    // a click cannot start another exchange into the same buffers meanwhile.
-    void exchange(int ms);
+    // a click cannot start another exchange into the same buffers meanwhile. False
+    // when there is nothing to judge: the window closed, or the port was lost (the
+    // loss is said once by the window, not as a missing answer).
+    [[nodiscard]] bool exchange(int ms);
     // True once the window has closed (it may close during a wait).
     bool isClosing() const { return m_closed; }
     CommTest &test() { return *m_test; }
@@ -113,7 +127,7 @@ protected:
     DeviceHost &m_host;
     const TestProfile m_testProfile;
     TRxSpinEdit *RxSpinEditCount, *RxSpinEditTimeOut;
-    QPushButton *BitBtnStart, *BitBtnStop, *BitBtnReport;
+    QPushButton *BitBtnStart, *BitBtnStop, *BitBtnReport, *BitBtnChart;
     QPlainTextEdit *Memo1;
     QProgressBar *ProgressBar1;
     QTabWidget *PageControl1;
@@ -127,6 +141,9 @@ protected:
 
 private:
     void buildTestPanel();
+    // The row under the tabs with the chart button, and the store behind the chart.
+    void buildChartRow(QVBoxLayout *layout);
+    void closeChart();
     void wireTest();
     void clearJournal();
     // The end of a test: summary in the journal, the box, the idle controls.
@@ -143,10 +160,13 @@ private:
     std::unique_ptr<QtTickTimer> m_ticks;
     std::unique_ptr<CommTest> m_test;
     ReadingStream *m_readings;
+    charts::SeriesStore *m_series = nullptr;
+    QPointer<TFChart> m_chart;
     QHash<QString, std::function<void(double)>> m_displays; // by quantity
     QStringList m_journal; // the lines Memo1 shows; a report is exactly these
     bool m_closed = false;
     bool m_portLostShown = false; // one message however many ways the loss shows
+    bool m_starting = false;      // the start is talking to the device
 };
 
 // The counters and monitoring flag of a window type, kept for the whole run and

@@ -44,6 +44,7 @@ TTestWindow::TTestWindow(DeviceHost &host, const TestProfile &profile, TestCount
     PageControl1->addTab(m_tab1, QStringLiteral("Диагностика и Конфигурация"));
     PageControl1->addTab(m_tab2, QStringLiteral("Мониторинг"));
     m_tab1Layout = new QVBoxLayout(m_tab1);
+    buildChartRow(layout);
 
     TimerTest = new QTimer(this);
     TimerTest->setObjectName(QStringLiteral("TimerTest"));

@@ -83,6 +83,12 @@ def main():
         for tag in (1, 5):
             write(corpus / 'fuzz_receive', bytes([1 | tag << 2, 3, 1, 0, 1, len(f)]) + f + bytes([0, 0]))
     write(corpus / 'fuzz_receive', bytes([0, 5]) + bytes([0, 3, 255, 0]) * 8 + bytes([4, 0, 0]))
+    # The same over the network link (bit 7), for a few frames: each run connects.
+    for f in all_frames[:40]:
+        f = f[:255]
+        write(corpus / 'fuzz_receive', bytes([0x80, 50, 0, 1, len(f)]) + f + bytes([0, 0]))
+        write(corpus / 'fuzz_receive', bytes([0x80 | 1 | 1 << 2, 3, 1, 0, 1, len(f)]) + f + bytes([0, 0, 4]))
+    write(corpus / 'fuzz_receive', bytes([0x80, 5]) + bytes([0, 3, 255, 0]) * 8 + bytes([4, 0, 0]))
     for f in all_frames:
         f = f[:255]
         write(corpus / 'fuzz_simbus', bytes([0, len(f)]) + f)

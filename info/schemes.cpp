@@ -1,6 +1,7 @@
 #include "info/schemes.h"
 
 #include "resources/images.h"
+#include "widgets/placement.h"
 #include "widgets/vrweblabel.h"
 
 #include <QFontInfo>
@@ -8,6 +9,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QShowEvent>
 
 TFSchemes *FSchemes = nullptr;
 
@@ -212,4 +214,11 @@ TFSchemes::TFSchemes(QWidget *owner)
     link->setGeometry(QRect(ClientWidth - Edge - 4 - linkWidth, stripTop, linkWidth, stripHeight));
 
     ok->setFocus();
+}
+
+void TFSchemes::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        CentreOnScreen(*this, parentWidget() ? parentWidget()->window() : nullptr);
 }

@@ -15,6 +15,9 @@ public:
     static constexpr int ClientHeight = 345;
 
     explicit TFSchemes(QWidget *owner = nullptr);
+
+protected:
+    void showEvent(QShowEvent *event) override;
 };
 
 // The window while it exists; set and cleared by the main window that shows it.

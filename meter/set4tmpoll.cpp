@@ -156,6 +156,7 @@ ProfileRow ProfileFollower::takeRecord(const std::uint8_t *rx, int count, const 
     ProfileRow row;
     row.date = dateText(m_lastStamp);
     row.time = timeText(m_lastStamp);
+    row.stamp = m_lastStamp;
     row.values = profileValues(decodeProfileRecord(rx, count), scaling);
     m_lastPointer = m_newPointer;
     m_lastStamp = m_newStamp;

@@ -52,6 +52,7 @@ struct ProfileRow
 {
     QString date; // short date format of the locale
     QString time; // long time format, "14:30:00"
+    QDateTime stamp; // the start of the record's period, as the meter stamped it
     std::optional<std::array<double, 4>> values;
 
     // The six cells of the table row; the value cells stay empty when unknown.

@@ -83,9 +83,9 @@ std::optional<set4tm::Judgement> TFSET4TM::configure(const set4tm::Request &requ
         frames.ResetRx();
         frames.ResetTx();
         request.frameInto(frames);
-        exchange(TimerSetting->interval());
-        if (isClosing())
-            return std::nullopt; // closed during the wait: nobody is left to read a box
+        // Closed during the wait, nobody is left to read a box; lost, the window says it once.
+        if (!exchange(TimerSetting->interval()))
+            return std::nullopt;
         judgement = set4tm::judgeExchange(request, frames);
     }
     if (judgement.accepted() && onAccepted)

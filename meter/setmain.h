@@ -17,6 +17,7 @@ class QGridLayout;
 class QLabel;
 class QTableWidget;
 class QWidget;
+class TProfileChart;
 class TRadioGroup;
 class TRxClock;
 
@@ -158,6 +159,7 @@ private:
     QLabel *StaticTextA1, *StaticTextA2, *StaticTextR1, *StaticTextR2;
     QLabel *StaticTextA01, *StaticTextA02, *StaticTextR01, *StaticTextR02;
     QTableWidget *StringGrid1;
+    TProfileChart *ProfileChart; // the table's records as bars
 };
 
 extern TFSET4TM *FSET4TM;

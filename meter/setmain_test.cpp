@@ -1,6 +1,7 @@
 #include "meter/setmain.h"
 
 #include "bus/requestlayer.h"
+#include "charts/profilechart.h"
 #include "meter/set4tmanswers.h"
 #include "meter/set4tmvalues.h"
 
@@ -33,10 +34,16 @@ bool TFSET4TM::beforeTestStart()
     const std::optional<std::uint8_t> address = meterAddress();
     if (!address)
         return false;
+    std::optional<set4tm::Judgement> opened;
     {
         // The rest of the start runs whatever the answer; a close it asks for comes at the end.
         ActionScope scope(*this, ActionScope::Closing::Deferred);
-        openChannel(*address);
+        opened = openChannel(*address);
+    }
+    // A closed port is the end of the window, said in its box: the start has nothing to run on.
+    if (opened && opened->outcome == set4tm::Outcome::PortClosed) {
+        close();
+        return false;
     }
     return !isClosing();
 }
@@ -66,8 +73,8 @@ void TFSET4TM::readInitialPointer(std::uint8_t address)
     frames.ResetTx();
     set4tm::readProfilePointer(address).frameInto(frames);
     ++counters().sent;
-    exchange(TimerSetting->interval());
-    if (isClosing())
+    // A loss during the wait ends the start, which says it; the request counts as unanswered.
+    if (!exchange(TimerSetting->interval()))
         return;
     if (set4tm::acceptsPollAnswer(set4tm::PointerPollStep, frames)) {
         ++counters().accepted;
@@ -137,7 +144,8 @@ void TFSET4TM::checkProfilePointer(const RequestLayer &frames)
 
 void TFSET4TM::addProfileRow(const RequestLayer &frames)
 {
-    const QStringList cells = m_profile.takeRecord(frames.RxFrame, frames.RxCount, scaling()).cells();
+    const set4tm::ProfileRow record = m_profile.takeRecord(frames.RxFrame, frames.RxCount, scaling());
+    const QStringList cells = record.cells();
     // The record fills the empty last row, and a new empty one follows it.
     const int row = StringGrid1->rowCount() - 1;
     for (int column = 0; column < cells.size() && column < StringGrid1->columnCount(); ++column) {
@@ -147,6 +155,9 @@ void TFSET4TM::addProfileRow(const RequestLayer &frames)
         StringGrid1->setItem(row, column, cell);
     }
     StringGrid1->insertRow(row + 1);
+    // A bar group per row; values that could not be scaled leave it empty, as the row's cells.
+    const std::array<double, 4> values = record.values.value_or(std::array<double, 4>{});
+    ProfileChart->addRecord(record.stamp, values[0], values[1], values[2], values[3]);
 }
 
 QStringList TFSET4TM::configurationLines() const

@@ -1,5 +1,6 @@
 #include "meter/setmain.h"
 
+#include "charts/profilechart.h"
 #include "devices/devicecatalogue.h"
 #include "devices/components.h"
 #include "widgets/dialogs.h"
@@ -15,6 +16,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -79,6 +81,10 @@ TestProfile TFSET4TM::makeProfile()
                 QStringLiteral("RxSpinEditTimeOut.Value"), QStringLiteral("RadioGroupZL.ItemIndex"),
                 QStringLiteral("TimerSetting.Interval")};
     p.size = QSize(460, 630);
+    // The energy totals only grow: their panes wait until asked for.
+    for (bool previousDay : {false, true})
+        for (int i = 0; i < 4; ++i)
+            p.chartOff << set4tm::energyQuantity(i, previousDay).name;
     return p;
 }
 
@@ -313,7 +319,16 @@ void TFSET4TM::buildProfileTab()
         const QString widest = c < 2 ? samples[c] : StringGrid1->horizontalHeaderItem(c)->text();
         StringGrid1->setColumnWidth(c, std::max(widths[c], metrics.horizontalAdvance(widest) + 14));
     }
-    layout->addWidget(StringGrid1);
+    // The records as bars under the table, which keeps the upper part of the tab.
+    ProfileChart = new TProfileChart(TabSheet3);
+    ProfileChart->setVisibleRecords(6); // three hours of half-hour periods, their times upright
+    auto *split = new QSplitter(Qt::Vertical, TabSheet3);
+    split->setObjectName(QStringLiteral("SplitterProfile"));
+    split->setChildrenCollapsible(false);
+    split->addWidget(StringGrid1);
+    split->addWidget(ProfileChart);
+    split->setSizes({9, 11}); // in proportion: about half each
+    layout->addWidget(split);
 }
 
 void TFSET4TM::wireActions()

@@ -59,5 +59,6 @@ mkdir -p "$demo/config"
 # Port 1 is the simulated bus; the search range starts as 1..7, one address per device type.
 printf '[Ports]\nCOM1=%s\n\n[TFOrvekConfigurator]\nFormVersion=2\nRxSpinEdit2_Value=1\nRxSpinEdit3_Value=7\n' \
   "$link" > "$demo/config/OrvekConfigurator.ini"
+step "To try a network port instead: run \"$bin/orvek-sim --tcp 4001\" and enter tcp://127.0.0.1:4001 for port 1 in \"Порты\" (the \"...\" button)."
 step "Starting the configurator; closing its window ends the demo."
 XDG_CONFIG_HOME="$demo/config" "$bin/orvek-configurator"

@@ -106,6 +106,7 @@ QString openFailureMessage(const EVaCommError &error, const SerialSystem &system
         // The component's text does not name the file here.
         return text + QLatin1Char('\r') + notSerialHint(device, system);
     case EVaCommError::Failure::Other:
+    case EVaCommError::Failure::Cancelled:
         break;
     }
     return text;

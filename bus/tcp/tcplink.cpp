@@ -2,6 +2,7 @@
 
 #include "bus/tcp/tcpaddress.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QHostInfo>
@@ -81,15 +82,19 @@ int TcpLink::connectOne(const QHostAddress &address, quint16 port, Attempt &atte
     if (::connect(fd, reinterpret_cast<const sockaddr *>(&target), length) != 0) {
         result = errno;
         if (result == EINPROGRESS) {
+            bool settled = false;
             {
                 QSocketNotifier writable(fd, QSocketNotifier::Write);
                 QObject::connect(&writable, &QSocketNotifier::activated, &attempt.loop, [&] {
                     writable.setEnabled(false);
+                    settled = true;
                     attempt.loop.quit();
                 });
                 attempt.loop.exec();
             } // the notifier goes before its descriptor may be closed
-            if (attempt.cancelled)
+            // A loop that ended for no reason of ours (the application quitting)
+            // leaves the connection unsettled: it must not pass for connected.
+            if (attempt.cancelled || (!settled && !attempt.timedOut))
                 result = ECANCELED;
             else if (attempt.timedOut)
                 result = ETIMEDOUT;
@@ -178,19 +183,36 @@ bool TcpLink::open(const LineSettings &settings)
     }
 
     // Every address of the name in turn, as long as time is left; the last
-    // failure is the one reported.
+    // failure is the one reported. A server that serves one client at a time
+    // refuses until it has noticed the previous client leave (often this
+    // program's own connection of a moment ago), so a refusal is tried again
+    // for a short while before it counts.
+    const int refusalWindowMs = qMin(RefusedRetryMs, m_connectTimeoutMs);
+    QElapsedTimer clock;
+    clock.start();
     int outcome = -EHOSTUNREACH;
-    for (const QHostAddress &candidate : std::as_const(addresses)) {
-        outcome = connectOne(candidate, address->port, attempt);
-        if (!*alive) {
-            if (outcome >= 0)
-                ::close(outcome);
-            return false;
+    for (;;) {
+        for (const QHostAddress &candidate : std::as_const(addresses)) {
+            outcome = connectOne(candidate, address->port, attempt);
+            if (!*alive) {
+                if (outcome >= 0)
+                    ::close(outcome);
+                return false;
+            }
+            if (outcome >= 0 || attempt.cancelled || attempt.timedOut)
+                break;
         }
-        if (outcome >= 0 || attempt.cancelled || attempt.timedOut)
+        if (outcome != -ECONNREFUSED || attempt.cancelled || attempt.timedOut
+            || clock.elapsed() + RefusedPauseMs > refusalWindowMs)
             break;
+        QTimer::singleShot(RefusedPauseMs, &attempt.loop, [&attempt] { attempt.loop.quit(); });
+        attempt.loop.exec();
+        if (!*alive)
+            return false;
     }
     m_attempt = nullptr;
+    if (attempt.cancelled)
+        return failWith(ErrorKind::OpenFailed, ECANCELED);
     if (outcome < 0)
         return failWith(ErrorKind::OpenFailed, -outcome);
     return adopt(outcome);

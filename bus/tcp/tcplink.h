@@ -17,7 +17,8 @@ class QHostAddress;
 //   NotFound   EINVAL        the address is malformed
 //   NotFound   ENXIO         the host name is unknown
 //   NotFound   EAGAIN        the name could not be looked up (no name service)
-//   OpenFailed ECONNREFUSED  nothing accepts connections on that port
+//   OpenFailed ECONNREFUSED  nothing accepts connections on that port (after
+//                            RefusedRetryMs of trying again)
 //   OpenFailed EHOSTUNREACH, ENETUNREACH  no route to the host or its network
 //   OpenFailed ETIMEDOUT     no answer within connectTimeout()
 //   OpenFailed ECANCELED     close() was called while connecting
@@ -37,6 +38,10 @@ public:
     // A connection with data unacknowledged this long, or silent through the
     // keep-alive probes, is given up as broken.
     static constexpr int BrokenAfterMs = 10000;
+    // A refused connection is tried again every RefusedPauseMs for this long
+    // (within the connect timeout) before the refusal is reported.
+    static constexpr int RefusedRetryMs = 500;
+    static constexpr int RefusedPauseMs = 50;
 
     explicit TcpLink(const QString &address, QObject *parent = nullptr);
     ~TcpLink() override;

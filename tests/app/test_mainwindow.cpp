@@ -165,6 +165,39 @@ private slots:
         QCOMPARE(main().RxSpinEdit3->IntValue(), 10);
     }
 
+    // The coupling holds from the moment the window is shown, also when the stored
+    // range equals the defaults and no change event runs.
+    void addressEditorsAreOrderedAtStartUp_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("last");
+        QTest::newRow("defaults, nothing stored") << QString() << QString();
+        QTest::newRow("both stored at 1") << "1" << "1";
+        QTest::newRow("5 to 9") << "5" << "9";
+    }
+    void addressEditorsAreOrderedAtStartUp()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, last);
+        m_main.reset();
+        if (!first.isEmpty()) {
+            IniFile ini(TFormStorage::filePath());
+            ini.WriteString(QStringLiteral("TFOrvekConfigurator"), QStringLiteral("FormVersion"), QStringLiteral("2"));
+            ini.WriteString(QStringLiteral("TFOrvekConfigurator"), QStringLiteral("RxSpinEdit2_Value"), first);
+            ini.WriteString(QStringLiteral("TFOrvekConfigurator"), QStringLiteral("RxSpinEdit3_Value"), last);
+        }
+        TFOrvekConfigurator fresh;
+        fresh.show();
+        const int from = first.isEmpty() ? 1 : first.toInt();
+        const int to = last.isEmpty() ? 1 : last.toInt();
+        QCOMPARE(fresh.RxSpinEdit2->MaxValue(), double(to));
+        QCOMPARE(fresh.RxSpinEdit3->MinValue(), double(from));
+        fresh.RxSpinEdit2->stepBy(20);
+        QCOMPARE(fresh.RxSpinEdit2->IntValue(), to);
+        fresh.RxSpinEdit3->stepBy(-20);
+        QCOMPARE(fresh.RxSpinEdit3->IntValue(), to);
+    }
+
     void deviceAnsweringTheThirdProbeIsFound()
     {
         recordOpenedWindows();

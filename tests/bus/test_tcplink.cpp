@@ -1,3 +1,4 @@
+#include "bus/tcp/tcpcheck.h"
 #include "bus/tcp/tcphints.h"
 #include "bus/tcp/tcplink.h"
 #include "bus/vacomm.h"
@@ -250,6 +251,93 @@ private slots:
         QTimer::singleShot(50, [slow] { delete slow; });
         QVERIFY(!slow->open(LineSettings{})); // returns without touching the deleted link
         QVERIFY(watch.isNull());
+    }
+
+    // A server that serves one client at a time listens again only once it has
+    // noticed the last one leave: a connection refused a moment before it does
+    // still gets through; one refused for good is reported after a short while.
+    void refusalIsTriedAgainBriefly_data()
+    {
+        QTest::addColumn<int>("listensAfterMs"); // -1: never
+        QTest::addColumn<bool>("connects");
+        QTest::newRow("listening again soon") << 150 << true;
+        QTest::newRow("never listening") << -1 << false;
+    }
+    void refusalIsTriedAgainBriefly()
+    {
+        QFETCH(int, listensAfterMs);
+        QFETCH(bool, connects);
+        const quint16 port = closedLoopbackPort();
+        QTcpServer late;
+        if (listensAfterMs >= 0)
+            QTimer::singleShot(listensAfterMs, &late, [&] { late.listen(QHostAddress::LocalHost, port); });
+        TcpLink link(QStringLiteral("tcp://127.0.0.1:%1").arg(port));
+        link.setConnectTimeout(5000);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(link.open(LineSettings{}), connects);
+        const qint64 waited = clock.elapsed();
+        if (connects) {
+            QVERIFY(late.isListening());
+            QVERIFY(late.hasPendingConnections() || late.waitForNewConnection(5000));
+        } else {
+            QCOMPARE(link.lastError().code, ECONNREFUSED);
+            QVERIFY2(waited >= TcpLink::RefusedRetryMs - TcpLink::RefusedPauseMs && waited < 3000,
+                     qPrintable(QString::number(waited)));
+        }
+    }
+
+    // "Проверить" in the ports window: connects, says how long it took, leaves.
+    void checkSaysHowItWent_data()
+    {
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("server there") << "peer" << true << "установлено за";
+        QTest::newRow("refused") << "closed port" << false << "подключение отклонено";
+        QTest::newRow("timed out") << "silent" << false << "не ответил вовремя";
+        QTest::newRow("malformed") << "port 0" << false << "Ожидается tcp://узел:порт";
+    }
+    void checkSaysHowItWent()
+    {
+        QFETCH(QString, where);
+        QFETCH(bool, connected);
+        QFETCH(QString, says);
+        SilentListener silent;
+        QString address = peer->address();
+        if (where == QLatin1String("closed port"))
+            address = QStringLiteral("tcp://127.0.0.1:%1").arg(closedLoopbackPort());
+        else if (where == QLatin1String("silent"))
+            address = silent.address();
+        else if (where == QLatin1String("port 0"))
+            address = QStringLiteral("tcp://127.0.0.1:0");
+        TcpCheck check;
+        const TcpCheck::Result result = check.run(address, 600);
+        QCOMPARE(result.connected, connected);
+        QVERIFY(!result.cancelled);
+        QVERIFY2(result.text.contains(says), qPrintable(result.text));
+        QVERIFY(!check.isRunning());
+        if (connected) {
+            QTcpSocket *served = peer->connection(0);
+            QVERIFY(served);
+            // It leaves at once and has sent nothing.
+            QTRY_COMPARE_WITH_TIMEOUT(served->state(), QAbstractSocket::UnconnectedState, 5000);
+            QCOMPARE(peer->received(0, 0), QByteArray());
+        }
+    }
+
+    void checkCancelledQuietly()
+    {
+        SilentListener silent;
+        QVERIFY(silent.isReady());
+        TcpCheck check;
+        QTimer::singleShot(50, &check, [&] { check.cancel(); });
+        QElapsedTimer clock;
+        clock.start();
+        const TcpCheck::Result result = check.run(silent.address(), 20000);
+        QVERIFY(clock.elapsed() < 10000);
+        QVERIFY(!result.connected);
+        QVERIFY(result.cancelled);
     }
 
     void peerEndRaisesResourceLostOnce_data()

@@ -161,6 +161,75 @@ private slots:
         QVERIFY(port->Active());
     }
 
+    // While a link waits to open, the window keeps running: another Open() or a
+    // port number change is refused as on an open port, and Close() cancels the
+    // wait without a close event.
+    void callsWhileOpening_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QString>("error");   // of the call itself
+        QTest::addColumn<bool>("opens");       // whether the first Open() still succeeds
+        QTest::newRow("second open") << "open" << BusyText << true;
+        QTest::newRow("port number") << "portnum" << BusyText << true;
+        QTest::newRow("close") << "close" << QString() << false;
+    }
+    void callsWhileOpening()
+    {
+        QFETCH(QString, call);
+        QFETCH(QString, error);
+        QFETCH(bool, opens);
+        QString callError;
+        bool wasOpening = false;
+        links.prepare = [&](FakeLink &link) {
+            link.duringOpen = [&] {
+                wasOpening = port->Opening() && !port->Active();
+                if (call == QLatin1String("open"))
+                    callError = errorText([&] { port->Open(); });
+                else if (call == QLatin1String("portnum"))
+                    callError = errorText([&] { port->setPortNum(7); });
+                else
+                    callError = errorText([&] { port->Close(); });
+            };
+        };
+        QSignalSpy opened(port.get(), &TVaComm::OnOpen);
+        QSignalSpy closed(port.get(), &TVaComm::OnClose);
+        EVaCommError::Failure failure = EVaCommError::Failure::Other;
+        bool threw = false;
+        try {
+            port->Open();
+        } catch (const EVaCommError &e) {
+            threw = true;
+            failure = e.failure();
+        }
+        QVERIFY(wasOpening);
+        QCOMPARE(callError, error);
+        QCOMPARE(threw, !opens);
+        QCOMPARE(port->Active(), opens);
+        QCOMPARE(opened.size(), opens ? 1 : 0);
+        QVERIFY(closed.isEmpty());
+        QVERIFY(!port->Opening());
+        QCOMPARE(links.created.size(), 1);
+        QCOMPARE(port->PortNum(), 1);
+        if (!opens) {
+            QCOMPARE(failure, EVaCommError::Failure::Cancelled);
+            QVERIFY(links.created.last().isNull()); // released
+        }
+    }
+
+    void destroyedWhileOpening()
+    {
+        bool threw = false;
+        links.prepare = [&](FakeLink &link) { link.duringOpen = [&] { port.reset(); }; };
+        TVaComm *raw = port.get();
+        try {
+            raw->Open();
+        } catch (const EVaCommError &e) {
+            threw = e.failure() == EVaCommError::Failure::Cancelled;
+        }
+        QVERIFY(threw);
+        QVERIFY(links.created.last().isNull());
+    }
+
     void writeBufQueuesAndLimitsOutput()
     {
         const std::uint8_t frame[] = {0x01, 0x04, 0x00, 0x00, 0x00, 0x03, 0xB0, 0x0B};

@@ -3,6 +3,7 @@
 #include "charts/profilechart.h"
 #include "support/testfixture.h"
 
+#include <QBarCategoryAxis>
 #include <QBarSet>
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,6 +12,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineSeries>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QValueAxis>
@@ -133,7 +135,7 @@ private slots:
         const double t1 = double(Start + 100), t2 = double(Start + 200), t3 = double(Start + 300);
         QCOMPARE(drawn(amps, ia), (QList<QPointF>{{t1, 10}, {t2, 11}, {t3, 12}}));
         QCOMPARE(drawn(amps, ib), (QList<QPointF>{{t1, 10}, {t2, 12}, {t3, 14}}));
-        QCOMPARE(drawn(chart().paneOf(f), f), (QList<QPointF>{{t1, 50}, {t2, 50}, {t3, 50}}));
+        QCOMPARE(drawn(chart().paneOf(f), f), (QList<QPointF>{{t1, 50}, {t3, 50}})); // a level line by its ends
         // Off, on, off: as steps.
         QCOMPARE(drawn(chart().paneOf(alarm), alarm),
                  (QList<QPointF>{{t1, 0}, {t2, 0}, {t2, 1}, {t3, 1}, {t3, 0}}));
@@ -253,6 +255,82 @@ private slots:
         QCOMPARE(chart().BitBtnPause->text(), QStringLiteral("Пауза"));
         QCOMPARE(drawn(chart().paneOf(0), 0).size(), 20);
         QCOMPARE(chart().shownRange().second, m_now);
+    }
+
+    // A reading is drawn once the time window has moved on by a pixel column; less would move nothing.
+    void redrawnWhenTheLinesMoveAPixel_data()
+    {
+        QTest::addColumn<int>("stepMs");
+        QTest::addColumn<bool>("redrawn");
+        QTest::newRow("a few ms on") << 20 << false;
+        QTest::newRow("a minute on") << 60000 << true;
+    }
+    void redrawnWhenTheLinesMoveAPixel()
+    {
+        QFETCH(int, stepMs);
+        QFETCH(bool, redrawn);
+        QVERIFY(open());
+        feed(10);
+        chart().TimerRefreshTimer();
+        QTest::qWait(50); // the panes settle their layout
+        chart().TimerRefreshTimer();
+        QSignalSpy replaced(chart().paneOf(0)->pieces(0).value(0), &QXYSeries::pointsReplaced);
+        m_now += stepMs - 100; // feed() adds its own 100 ms
+        feed(1, 500);
+        chart().TimerRefreshTimer();
+        QCOMPARE(replaced.size() > 0, redrawn);
+        QCOMPARE(chart().store().series(0).size(), std::size_t(11)); // kept all the same
+    }
+
+    void readingsAfterAZoomedWindowRedrawNothing()
+    {
+        QVERIFY(open());
+        feed(600);
+        chart().TimerRefreshTimer();
+        chart().zoomTo(Start + 10000, Start + 20000);
+        chart().TimerRefreshTimer();
+        QSignalSpy replaced(chart().paneOf(0)->pieces(0).value(0), &QXYSeries::pointsReplaced);
+        feed(10);
+        chart().TimerRefreshTimer();
+        QCOMPARE(replaced.size(), 0);
+    }
+
+    // A device window's chart shows the device window's store; some lines start switched off.
+    void aChartOfAGivenStoreWithLinesSwitchedOff()
+    {
+        charts::SeriesStore store;
+        store.listen(*m_stream);
+        feed(5); // before the chart opens
+        QWidget device;
+        device.setWindowTitle(QStringLiteral("КРВ-А"));
+        QPointer<TFChart> chart = TFChart::open(store, *m_stream, &device, {QStringLiteral("Ib")});
+        QVERIFY(QTest::qWaitForWindowExposed(chart.data()));
+        const int ia = store.indexOf("Ia", "А", false), ib = store.indexOf("Ib", "А", false);
+        QCOMPARE(&chart->store(), &store);
+        QVERIFY(chart->checkBoxOf(ia)->isChecked());
+        QVERIFY(!chart->checkBoxOf(ib)->isChecked());
+        QCOMPARE(drawn(chart->paneOf(ia), ia).size(), 5);
+        QVERIFY(drawn(chart->paneOf(ib), ib).isEmpty());
+        chart->checkBoxOf(ib)->click();
+        QCOMPARE(drawn(chart->paneOf(ib), ib).size(), 5);
+        chart->close();
+        QTRY_VERIFY(chart.isNull());
+        QCOMPARE(store.series(ia).size(), std::size_t(5)); // the store stays with its owner
+    }
+
+    void aLongNameIsCutShortWithTheWholeInItsTip()
+    {
+        QVERIFY(open());
+        const QString name = QStringLiteral("Превышена допустимая величина накопленного тока выключателя");
+        m_stream->publish({led(name, true), led(QStringLiteral("Пуск"), false)});
+        chart().TimerRefreshTimer();
+        const QCheckBox *longBox = chart().checkBoxOf(chart().store().indexOf(name, QString(), true));
+        QVERIFY(longBox->text().size() < name.size());
+        QVERIFY(longBox->text().startsWith(QStringLiteral("Превышена")));
+        QCOMPARE(longBox->toolTip(), name);
+        const QCheckBox *shortBox = chart().checkBoxOf(chart().store().indexOf("Пуск", QString(), true));
+        QCOMPARE(shortBox->text(), QStringLiteral("Пуск"));
+        QVERIFY(shortBox->toolTip().isEmpty());
     }
 
     void nothingIsDrawnWhileIdleOrHidden()
@@ -377,21 +455,29 @@ private slots:
     void standsBesideTheDeviceWindow_data()
     {
         QTest::addColumn<int>("deviceLeft");
+        QTest::addColumn<int>("chartWidth");
         QTest::addColumn<bool>("onTheRight");
-        QTest::newRow("room on the right") << 10 << true;
-        QTest::newRow("room on the left only") << 450 << false;
+        QTest::addColumn<bool>("narrowed");
+        QTest::newRow("room on the right") << 10 << 300 << true << false;
+        QTest::newRow("room on the left only") << 450 << 300 << false << false;
+        QTest::newRow("room on neither side: narrower on the wider") << 10 << 700 << true << true;
     }
     void standsBesideTheDeviceWindow()
     {
         QFETCH(int, deviceLeft);
+        QFETCH(int, chartWidth);
         QFETCH(bool, onTheRight);
+        QFETCH(bool, narrowed);
         QWidget device;
         device.setGeometry(deviceLeft, 20, 200, 150);
         device.show();
         QVERIFY(QTest::qWaitForWindowExposed(&device));
-        QVERIFY(device.screen()->availableGeometry().width() >= 700);
+        const QRect screen = device.screen()->availableGeometry();
+        QVERIFY(screen.width() >= 700);
+        if (narrowed && screen.right() - 210 >= chartWidth)
+            QSKIP("the screen has room for the chart beside the device window");
         TFChart beside(*m_stream, QStringLiteral("КРВ-А"));
-        beside.resize(300, 200);
+        beside.resize(chartWidth, 200);
         beside.placeBeside(&device);
         const QRect frame = device.frameGeometry();
         const int frameWidth = frame.width() - device.width(); // the chart's frame is alike, once shown
@@ -400,6 +486,10 @@ private slots:
         else
             QCOMPARE(beside.x() + beside.width() + frameWidth, frame.left());
         QCOMPARE(beside.y(), frame.top());
+        if (narrowed)
+            QCOMPARE(beside.x() + beside.width() + frameWidth - 1, screen.right());
+        else
+            QCOMPARE(beside.width(), chartWidth);
     }
 
     void opensAsAWindowOfTheDeviceWindowAndClosesWithIt()
@@ -418,6 +508,32 @@ private slots:
         QPointer<TFChart> again = TFChart::open(*m_stream, device.get());
         device.reset();
         QVERIFY(again.isNull());
+    }
+
+    // Period labels stand upright where they fit side by side, else they turn.
+    void profileLabelsTurnWhenCrowded_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("records");
+        QTest::addColumn<int>("angle");
+        QTest::newRow("wide, few") << 900 << 4 << 0;
+        QTest::newRow("narrow, a dozen") << 320 << 12 << -90;
+    }
+    void profileLabelsTurnWhenCrowded()
+    {
+        QFETCH(int, width);
+        QFETCH(int, records);
+        TProfileChart profile;
+        profile.setVisibleRecords(12);
+        profile.resize(width, 300);
+        profile.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&profile));
+        for (int i = 0; i < records; ++i)
+            profile.addRecord(QDateTime(QDate(2026, 3, 5), QTime(10, 0)).addSecs(1800 * i), 1, 0, 1, 0);
+        auto *periods = qobject_cast<QBarCategoryAxis *>(profile.ChartProfile->chart()->axes(Qt::Horizontal).value(0));
+        QVERIFY(periods);
+        QFETCH(int, angle);
+        QTRY_COMPARE(int(periods->labelsAngle()), angle);
     }
 
     void profileChartHasABarPerRecord()

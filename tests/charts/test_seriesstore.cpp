@@ -264,7 +264,62 @@ private slots:
             store.add({state("Авария", on[i], 100 * i)});
         const QList<QList<QPointF>> lines = decimate(store.series(0), {0, 400, 200, 3.0});
         QCOMPARE(lines.size(), 1);
-        QCOMPARE(lines[0], (QList<QPointF>{{0, 3}, {100, 3}, {200, 3}, {200, 4}, {300, 4}, {400, 4}, {400, 3}}));
+        QCOMPARE(lines[0], (QList<QPointF>{{0, 3}, {200, 3}, {200, 4}, {400, 4}, {400, 3}}));
+    }
+
+    // A level stretch is drawn by its ends; every change of level, however short, stays.
+    void aLevelStretchKeepsItsEndsOnly_data()
+    {
+        QTest::addColumn<QList<double>>("values"); // one a second from 0 on
+        QTest::addColumn<QList<QPointF>>("drawn");
+        QTest::newRow("steady") << QList<double>{5, 5, 5, 5, 5} << QList<QPointF>{{0, 5}, {4000, 5}};
+        QTest::newRow("one spike") << QList<double>{5, 5, 9, 5, 5, 5}
+                                   << QList<QPointF>{{0, 5}, {1000, 5}, {2000, 9}, {3000, 5}, {5000, 5}};
+        QTest::newRow("two levels") << QList<double>{1, 1, 1, 2, 2, 2}
+                                    << QList<QPointF>{{0, 1}, {2000, 1}, {3000, 2}, {5000, 2}};
+        QTest::newRow("always moving") << QList<double>{1, 2, 1, 2}
+                                       << QList<QPointF>{{0, 1}, {1000, 2}, {2000, 1}, {3000, 2}};
+    }
+    void aLevelStretchKeepsItsEndsOnly()
+    {
+        QFETCH(QList<double>, values);
+        QFETCH(QList<QPointF>, drawn);
+        SeriesStore store;
+        for (int i = 0; i < values.size(); ++i)
+            store.add({value("Ia", "А", values[i], 1000 * i)});
+        const QList<QList<QPointF>> lines = decimate(store.series(0), {0, 10000, 400, 0});
+        QCOMPARE(lines.size(), 1);
+        QCOMPARE(lines[0], drawn);
+    }
+
+    // Round steps, the values inside, and no more ticks than the pane has room for.
+    void valueAxisScale_data()
+    {
+        QTest::addColumn<double>("low");
+        QTest::addColumn<double>("high");
+        QTest::addColumn<int>("maxTicks");
+        QTest::addColumn<double>("min");
+        QTest::addColumn<double>("max");
+        QTest::addColumn<int>("ticks");
+        QTest::newRow("power factor in a short pane") << 0.88 << 0.92 << 3 << 0.88 << 0.92 << 3;
+        QTest::newRow("quarter steps") << 0.876 << 0.924 << 3 << 0.875 << 0.925 << 3;
+        QTest::newRow("currents from zero") << 0.0 << 2515.0 << 5 << 0.0 << 3000.0 << 4;
+        QTest::newRow("phase voltages") << 225.3 << 234.7 << 4 << 225.0 << 235.0 << 3;
+        QTest::newRow("frequency") << 49.93 << 50.07 << 3 << 49.9 << 50.1 << 3;
+        QTest::newRow("negative power, one step too many at first") << -2.5 << -0.5 << 3 << -4.0 << 0.0 << 3;
+        QTest::newRow("one value") << 5.0 << 5.0 << 3 << 5.0 << 6.0 << 3;
+    }
+    void valueAxisScale()
+    {
+        QFETCH(double, low);
+        QFETCH(double, high);
+        QFETCH(int, maxTicks);
+        const AxisScale scale = niceScale(low, high, maxTicks);
+        QTEST(scale.min, "min");
+        QTEST(scale.max, "max");
+        QTEST(scale.ticks, "ticks");
+        QVERIFY(scale.min <= low && scale.max >= high);
+        QVERIFY(scale.ticks <= maxTicks);
     }
 };
 

@@ -417,6 +417,32 @@ private slots:
         QVERIFY(m_window->isVisible());
     }
 
+    // After a loss the window reported, Start says so again at once and starts
+    // nothing: the window stays idle and the last test's journal stays for its report.
+    void startOnALostPortEndsAtOnce()
+    {
+        startManual();
+        QVERIFY(exchange());
+        stopExpectingTheSummaryBox();
+        const QStringList journal = m_window->journalLines();
+        const QString lost = QStringLiteral("Связь с портом /dev/ttyUSB0 потеряна: адаптер отключен или порт закрыт.\r"
+                                            "Проверьте подключение и повторите поиск устройства.");
+        m_dialogs->expectError(lost);
+        m_host->bus.unplug();
+        QTRY_COMPARE(m_dialogs->texts("error").size(), 1);
+        for (int attempt = 2; attempt <= 3; ++attempt) {
+            m_dialogs->expectError(lost);
+            m_window->BitBtnStartClick();
+            QCOMPARE(m_dialogs->texts("error").size(), attempt);
+            QVERIFY(!m_window->testRunning());
+            QVERIFY(child<QPushButton>("BitBtnStart")->isEnabled());
+            QVERIFY(!child<QPushButton>("BitBtnStop")->isEnabled());
+            QVERIFY(child<QPushButton>("BitBtnReport")->isEnabled());
+            QVERIFY(child<QPushButton>("BitBtnAddr")->isEnabled());
+            QCOMPARE(m_window->journalLines(), journal);
+        }
+    }
+
     void baudChangeSendsTheCodeAndClosesTheWindow_data()
     {
         QTest::addColumn<int>("baud");

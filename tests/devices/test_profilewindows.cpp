@@ -20,6 +20,7 @@
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -318,6 +319,47 @@ private slots:
                  QStringLiteral("Новое значение коэффициента теплоизлучения записано успешно!\rНеобходимо "
                                 "перезагрузить датчик температуры по питанию!"));
         QVERIFY(!window.isVisible());
+    }
+
+    // Centred on the screen that shows the main window, not over the main window;
+    // the ZDLT-1 window keeps its place near the main window's corner.
+    void placement_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("centred");
+        QTest::newRow("ZDLT-1") << 0 << false;
+        QTest::newRow("B-7720Q") << 1 << true;
+        QTest::newRow("M-7051D") << 2 << true;
+        QTest::newRow("sensor") << 3 << true;
+    }
+    void placement()
+    {
+        QFETCH(int, kind);
+        QFETCH(bool, centred);
+        QWidget owner;
+        owner.setGeometry(40, 30, 200, 120);
+        owner.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        std::unique_ptr<TDeviceWindow> window;
+        switch (kind) {
+        case 0: window = std::make_unique<TFZDLT>(*m_host, &owner); break;
+        case 1: window = std::make_unique<TFB7720Q>(*m_host, &owner); break;
+        case 2: window = std::make_unique<TFM7051>(*m_host, &owner); break;
+        default: window = std::make_unique<TFMLX>(*m_host, &owner); break;
+        }
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const QRect frame = window->frameGeometry();
+        if (!centred) {
+            QCOMPARE(frame.topLeft(), owner.frameGeometry().topLeft() + QPoint(24, 24));
+            return;
+        }
+        const QRect screen = owner.screen()->availableGeometry();
+        QVERIFY(qAbs(frame.center().x() - screen.center().x()) <= 1);
+        // A window taller than the screen keeps its title bar on it.
+        const int top = qMax(screen.top(), screen.center().y() - frame.height() / 2);
+        QVERIFY2(qAbs(frame.top() - top) <= 1, qPrintable(QStringLiteral("top %1, expected %2").arg(frame.top()).arg(top)));
+        QVERIFY(qAbs(frame.center().x() - owner.frameGeometry().center().x()) > 1);
     }
 
     // One name, one widget: findChild finds the design's component, never a namesake.

@@ -55,8 +55,13 @@ public:
         m_replies.append({QByteArray::fromHex(prefixHex), QByteArray::fromHex(payloadHex)});
     }
 
+    // A request starting with these bytes (address included) gets no answer.
+    QByteArray dropWhen;
+
     std::optional<QByteArray> handle(const QByteArray &request, qint64 nowMs) override
     {
+        if (!dropWhen.isEmpty() && request.startsWith(dropWhen))
+            return std::nullopt;
         const int target = request.isEmpty() ? -1 : static_cast<std::uint8_t>(request.at(0));
         if (target == address() || target == 0) {
             for (const auto &[prefix, payload] : m_replies)

@@ -1,11 +1,16 @@
 #include "meterwindow_rig.h"
 
+#include "charts/chartpane.h"
+#include "charts/chartwindow.h"
+#include "charts/profilechart.h"
 #include "widgets/rxspinedit.h"
 
 #include <QFileInfo>
 #include <QLocale>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QBarSet>
+#include <QCheckBox>
 #include <QTableWidget>
 
 using namespace set4tmtest;
@@ -169,6 +174,13 @@ private slots:
         QCOMPARE(rowCells(grid, grid->rowCount() - 1), QStringList(6, QString())); // the last row stays empty
         if (!row.isEmpty())
             QCOMPARE(rowCells(grid, 0), row);
+        // Beside the table, a bar group per row with the row's values.
+        const TProfileChart *bars = rig().window->findChild<TProfileChart *>();
+        QVERIFY(bars);
+        QCOMPARE(bars->recordCount(), grid->rowCount() - 1);
+        for (int r = 0; r < bars->recordCount(); ++r)
+            for (int q = 0; q < TProfileChart::QuantityCount; ++q)
+                QCOMPARE(bars->barSet(TProfileChart::Quantity(q))->at(r), QLocale().toDouble(rowCells(grid, r).at(2 + q)));
         QStringList lines = rig().window->journalLines().mid(1);
         if (initialReadLost) {
             QVERIFY2(lines.value(0).startsWith(QStringLiteral("->050804")), qPrintable(lines.value(0)));
@@ -181,6 +193,66 @@ private slots:
         const int accepted = 14 + (row.isEmpty() ? 0 : 1) + (initialReadLost ? 0 : 1);
         QVERIFY(rig().window->journalLines().contains(QStringLiteral("Принято без ошибок: %1").arg(accepted)));
         QCOMPARE(grid->rowCount(), row.isEmpty() ? 1 : 2); // the table keeps its rows
+    }
+
+    // Three periods in a row: three table rows, three bar groups labelled with their periods.
+    void theProfileChartHasABarGroupPerRow()
+    {
+        rig().openAndRead();
+        rig().startManual();
+        for (int k = 0; k < 3; ++k) {
+            QVERIFY(rig().valueSteps());
+            rig().meter->profile.writeRecord(static_cast<std::uint16_t>(8 * k),
+                                             {1250u * static_cast<std::uint32_t>(k + 1), 0, 625, 1250});
+            rig().meter->profile.pointer = static_cast<std::uint16_t>(8 * (k + 1));
+            rig().meter->profile.sliceStart = meterTime(14, 0).addSecs(1800 * (k + 1));
+            QVERIFY(rig().exchange(10));
+            QVERIFY(rig().exchange(11));
+        }
+        const QTableWidget *grid = rig().child<QTableWidget>("StringGrid1");
+        QCOMPARE(grid->rowCount(), 4);
+        const TProfileChart *bars = rig().window->findChild<TProfileChart *>();
+        QCOMPARE(bars->labels(), (QStringList{"08.12 14:00", "14:30", "15:00"}));
+        for (int r = 0; r < 3; ++r) {
+            QCOMPARE(bars->barSet(TProfileChart::PPlus)->at(r), double(r + 1));
+            QCOMPARE(bars->barSet(TProfileChart::PMinus)->at(r), 0.0);
+            QCOMPARE(bars->barSet(TProfileChart::QPlus)->at(r), 0.5);
+            QCOMPARE(bars->barSet(TProfileChart::QMinus)->at(r), 1.0);
+        }
+        QVERIFY(rig().child<QTabWidget>("PageControl1")->isAncestorOf(bars));
+        stop();
+        QCOMPARE(bars->recordCount(), 3); // kept with the table's rows
+    }
+
+    // The chart gets the values with the monitoring tab hidden; the energies wait switched off.
+    void theChartDrawsTheValuesAndKeepsTheEnergiesOff()
+    {
+        rig().openAndRead();
+        rig().startManual();
+        QVERIFY(rig().valueSteps());
+        rig().window->BitBtnChartClick();
+        TFChart *chart = rig().window->chart();
+        QVERIFY(chart && QTest::qWaitForWindowExposed(chart));
+        QCOMPARE(chart->windowTitle(), QStringLiteral("График: ") + rig().window->windowTitle());
+        const charts::SeriesStore &store = chart->store();
+        const struct
+        {
+            const char *quantity, *unit;
+            double value;
+            bool shown;
+        } expected[] = {{"Ua", "В", 230, true}, {"Ic", "A", 1.2345, true}, {"F", "Гц", 50.01, true},
+                        {"cos φ", "", 0.92, true}, {"P", "Вт", -2, true}, {"A+", "кВт*ч", 29.826, false},
+                        {"R+ за сутки", "кВАр*ч", 0, false}};
+        for (const auto &e : expected) {
+            const int index = store.indexOf(QString::fromUtf8(e.quantity), QString::fromUtf8(e.unit), false);
+            QVERIFY2(index >= 0, e.quantity);
+            QCOMPARE(store.series(index).size(), std::size_t(1));
+            QCOMPARE(store.series(index).last().value, e.value);
+            QCOMPARE(chart->checkBoxOf(index)->isChecked(), e.shown);
+            QCOMPARE(chart->paneOf(index)->isVisible(), e.shown);
+        }
+        QCOMPARE(rig().child<QTabWidget>("PageControl1")->currentIndex(), 0);
+        stop();
     }
 
     void summaryButtonsAndReport()
@@ -238,6 +310,69 @@ private slots:
         const QStringList j = rig().window->journalLines();
         QCOMPARE(j.mid(j.size() - 4), (QStringList{"Отправлено посылок: 50", "Принято без ошибок: 49",
                                                    "Принято с ошибками: 0", "Утеряно посылок: 1"}));
+    }
+
+    // The port already lost at the start: the open-channel step says the port is
+    // closed and the window closes, as on any closed port; the test never runs.
+    void startOnALostPortClosesTheWindow()
+    {
+        rig().openAndRead();
+        dialogs().expectError(QStringLiteral("Связь с портом /dev/ttyUSB0 потеряна: адаптер отключен или порт закрыт.\r"
+                                             "Проверьте подключение и повторите поиск устройства."));
+        rig().host.bus.unplug();
+        QTRY_COMPARE(dialogs().texts("error").size(), 1);
+        dialogs().expectError(QStringLiteral("Порт закрыт!\rПроверьте параметры подключения и повторите поиск устройства."));
+        rig().window->BitBtnStartClick();
+        QCOMPARE(dialogs().texts("error").size(), 2);
+        QVERIFY(!rig().window->testRunning());
+        QVERIFY(!rig().window->isVisible());
+    }
+
+    // The port goes while the start talks to the meter: one message, and the
+    // window is idle again whichever exchange the loss fell into.
+    void portLostDuringTheStart_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("summaryEnd");
+        const QString lost = QStringLiteral("Связь с портом /dev/ttyUSB0 потеряна: адаптер отключен или порт закрыт.\r");
+        const QString check = QStringLiteral("Проверьте подключение и повторите поиск устройства.");
+        // Nothing has started yet: the last journal stays as it was.
+        QTest::newRow("open channel") << QByteArray::fromHex("0501") << lost + check << QStringList();
+        QTest::newRow("pointer read")
+            << QByteArray::fromHex("050804")
+            << lost + QStringLiteral("Тест остановлен. Результаты теста содержатся в журнале ошибок.\r") + check
+            << QStringList{"Отправлено посылок: 0", "Принято без ошибок: 0", "Принято с ошибками: 0",
+                           "Утеряно посылок: 0"};
+    }
+    void portLostDuringTheStart()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(QString, message);
+        QFETCH(QStringList, summaryEnd);
+        rig().openAndRead();
+        const QStringList before = rig().window->journalLines();
+        // The meter keeps silent to that request, and the adapter goes while the start waits for it.
+        connect(&rig().host.bus, &sim::Bus::frameLogged, this,
+                [this, request](qint64, sim::Direction d, const QByteArray &bytes, const QString &) {
+                    if (d == sim::Direction::Request && bytes.startsWith(request))
+                        QTimer::singleShot(0, &rig().host.bus, [this] { rig().host.bus.unplug(); });
+                });
+        rig().meter->dropWhen = request;
+        dialogs().expectError(message);
+        rig().window->BitBtnStartClick();
+        QCOMPARE(dialogs().texts("error").size(), 1);
+        QVERIFY(!rig().window->testRunning());
+        QVERIFY(rig().child<QPushButton>("BitBtnStart")->isEnabled());
+        QVERIFY(!rig().child<QPushButton>("BitBtnStop")->isEnabled());
+        const QStringList j = rig().window->journalLines();
+        if (summaryEnd.isEmpty())
+            QCOMPARE(j, before);
+        else
+            QCOMPARE(j.mid(j.size() - 4), summaryEnd);
+        rig().window->TimerTestTimer(); // a late tick: nothing more
+        QCOMPARE(dialogs().texts("error").size(), 1);
+        QVERIFY(rig().window->isVisible());
     }
 
     // A status that closes the window lets the start run to its end first.

@@ -2,6 +2,7 @@
 // by a plain socket and by the configurator's own network link.
 #include "bus/tcp/tcplink.h"
 #include "bus/vacomm.h"
+#include "support/tcpsim.h"
 #include "support/wire.h"
 
 #include <QElapsedTimer>
@@ -9,52 +10,11 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTcpSocket>
-#include <QUrl>
 #include <QtTest>
 
 #include <cerrno>
 
 namespace {
-
-// A running orvek-sim on TCP; killed when it goes out of scope.
-class TcpSim
-{
-public:
-    bool start(const QStringList &args)
-    {
-        m_process.start(qEnvironmentVariable("ORVEK_SIM"), QStringList{"--tcp", "0"} + args);
-        if (!m_process.waitForStarted(10000))
-            return false;
-        QElapsedTimer clock;
-        clock.start();
-        while (!m_process.canReadLine() && clock.elapsed() < 10000)
-            m_process.waitForReadyRead(100);
-        address = QString::fromLocal8Bit(m_process.readLine()).trimmed();
-        const QUrl url(address);
-        host = url.host();
-        port = url.port();
-        return url.scheme() == QLatin1String("tcp") && port > 0;
-    }
-    void stop()
-    {
-        m_process.terminate();
-        m_process.waitForFinished(10000);
-    }
-    ~TcpSim()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-
-    QString address;
-    QString host;
-    int port = 0;
-
-private:
-    QProcess m_process;
-};
 
 // What comes back within `waitMs` of sending the frame.
 QByteArray exchange(QTcpSocket &socket, const QByteArray &frame, int waitMs = 400)

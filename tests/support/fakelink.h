@@ -23,6 +23,10 @@ public:
     Error settingsError;
     Error purgeError;
     bool refuseWrites = false; // write() returns -1
+    // Runs inside open(), as a link that waits in the event loop would let other
+    // handlers run (a network port connecting). close() meanwhile fails the open
+    // with ECANCELED, as such a link does.
+    std::function<void()> duringOpen;
     qint64 pending = 0;        // reported by bytesToWrite()
 
     // Record.
@@ -46,6 +50,14 @@ public:
 
     bool open(const LineSettings &settings) override
     {
+        if (duringOpen) {
+            m_opening = true;
+            m_cancelled = false;
+            duringOpen();
+            m_opening = false;
+            if (m_cancelled)
+                return fail({ErrorKind::OpenFailed, 125, QStringLiteral("Operation canceled")});
+        }
         if (openError.kind != ErrorKind::None)
             return fail(openError);
         if (!applySettings(settings))
@@ -56,6 +68,7 @@ public:
     void close() override
     {
         ++closeCalls;
+        m_cancelled = m_cancelled || m_opening;
         m_open = false;
     }
     bool isOpen() const override { return m_open; }
@@ -101,6 +114,8 @@ private:
     }
 
     bool m_open = false;
+    bool m_opening = false;
+    bool m_cancelled = false;
     QByteArray m_input;
     Error m_error;
 };
