@@ -40,7 +40,7 @@ void TFOrvekConfigurator::BitBtnSurveyClick()
 
 void TFOrvekConfigurator::openSurveyed(const FoundDevice &found)
 {
-    if (m_channel->isOpen()) {
+    if (m_channel->isOpen() || VaComm1->Opening()) {
         showWarning(m_survey, QStringLiteral("Порт занят: идет поиск устройства или открыто окно устройства.\r"
                                              "Завершите их и откройте устройство снова."));
         return;
@@ -66,7 +66,8 @@ void TFOrvekConfigurator::openSurveyed(const FoundDevice &found)
     try {
         m_channel->open(found.port, found.line);
     } catch (const EVaCommError &error) {
-        showError(m_survey ? static_cast<QWidget *>(m_survey) : this, OpenFailureMessage(error));
+        if (error.failure() != EVaCommError::Failure::Cancelled)
+            showError(m_survey ? static_cast<QWidget *>(m_survey) : this, OpenFailureMessage(error));
         return;
     }
     // What a search leaves for the device window: the answer in RxFrame, the address shown.

@@ -109,13 +109,22 @@ void TFSurvey::BitBtnStartClick()
     StaticTextNotes->hide();
     ProgressBar1->setValue(0);
     m_startedMs = QDateTime::currentMSecsSinceEpoch();
+    // A network port connects with the window live: "Стоп" ends the wait.
+    setRunning(true);
+    StaticTextProgress->setText(QStringLiteral("Открытие порта..."));
     try {
         m_survey->start(chosen);
     } catch (const EVaCommError &error) {
-        // As the search says it: the component's text, then what to do about it.
-        showError(this, OpenFailureMessage(error));
+        setRunning(false);
         StaticTextProgress->clear();
+        // As the search says it: the component's text, then what to do about it.
+        if (error.failure() != EVaCommError::Failure::Cancelled)
+            showError(this, OpenFailureMessage(error));
         return;
+    } catch (...) {
+        setRunning(false);
+        StaticTextProgress->clear();
+        throw;
     }
     setRunning(m_survey->isRunning());
 }
@@ -219,6 +228,14 @@ void TFSurvey::BitBtnSaveCsvClick()
 
 void TFSurvey::closeEvent(QCloseEvent *event)
 {
+    const bool connecting = m_host.channel().port().Opening();
     m_survey->stop();
+    if (connecting) {
+        // The survey's wait for the port is still running under this event: the
+        // window (deleted on close) goes once that wait has returned.
+        event->ignore();
+        QTimer::singleShot(0, this, &QWidget::close);
+        return;
+    }
     QWidget::closeEvent(event);
 }

@@ -28,6 +28,7 @@ bool isPortFailure(const EVaCommError &error)
     case F::NotSerial:
         return true;
     case F::Other:
+    case F::Cancelled:
         break;
     }
     return false;
@@ -95,7 +96,7 @@ void Survey::start(const Plan &plan)
     const QString problem = planProblem(plan);
     if (!problem.isEmpty())
         throw std::invalid_argument(problem.toStdString());
-    if (m_channel.isOpen())
+    if (m_channel.isOpen() || m_channel.port().Opening())
         throw std::runtime_error(QStringLiteral("Порт уже открыт: идет поиск устройства или открыто окно "
                                                 "устройства.\rЗавершите их и начните обзор снова.")
                                      .toStdString());
@@ -124,8 +125,10 @@ void Survey::start(const Plan &plan)
         throw;
     }
     if (!opened) {
-        finish(End::How::Failed, QStringLiteral("Порт %1 не принял ни одной из выбранных скоростей и четностей.")
-                                     .arg(m_channel.address()));
+        // Stopped while the port connected: finished has been raised already.
+        if (m_running)
+            finish(End::How::Failed, QStringLiteral("Порт %1 не принял ни одной из выбранных скоростей и четностей.")
+                                         .arg(m_channel.address()));
         return;
     }
     beginSlot();
@@ -143,13 +146,20 @@ bool Survey::openNextLine()
         const LineSettings &line = m_lines.at(m_line);
         closeOwn();
         try {
+            // A network port connects with the event loop running: a stop meanwhile cancels it.
             m_channel.open(m_plan.port, line);
         } catch (const EVaCommError &error) {
+            if (error.failure() == EVaCommError::Failure::Cancelled || !m_running)
+                return false;
             if (isPortFailure(error))
                 throw;
             m_doneUs += lineUs(line);
             emit lineRefused(line, QString::fromUtf8(error.what()));
             continue;
+        }
+        if (!m_running) { // stopped as the connection came up
+            closeOwn();
+            return false;
         }
         m_address = hasKinds(false) ? 0 : m_plan.first;
         emit lineStarted(line);
@@ -423,7 +433,8 @@ void Survey::endSlot()
             return;
         }
         if (!opened) {
-            finish(End::How::Completed);
+            if (m_running)
+                finish(End::How::Completed);
             return;
         }
     }

@@ -382,6 +382,25 @@ private slots:
         QTRY_VERIFY(!main().surveyWindow());
     }
 
+    // Closed while its port connects: the window waits for the connection to be
+    // cancelled before it goes, and shows no box for it.
+    void closingTheWindowWhileThePortConnects()
+    {
+        FakeLinkFactory links;
+        QPointer<TFSurvey> survey = &openSurvey();
+        links.prepare = [&survey](FakeLink &link) {
+            link.duringOpen = [&survey] {
+                survey->close();
+                QVERIFY(survey); // still there under the wait
+            };
+        };
+        main().channel().setLinkFactory(links.factory());
+        QTest::mouseClick(survey->BitBtnStart, Qt::LeftButton);
+        QTRY_VERIFY(!survey);
+        QVERIFY(!main().VaComm1->Active());
+        QVERIFY(!main().VaComm1->Opening());
+    }
+
     void closingTheMainWindowClosesTheSurvey()
     {
         QPointer<TFSurvey> survey = &openSurvey();

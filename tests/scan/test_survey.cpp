@@ -681,6 +681,34 @@ private slots:
         QCOMPARE(m_port->link().written, QByteArray());
     }
 
+    // A network port connects with the event loop running; "Стоп" meanwhile
+    // cancels the connection and ends the survey once, without an error.
+    void stopWhileThePortConnects_data()
+    {
+        QTest::addColumn<int>("line"); // the opening the stop comes in, from 1
+        QTest::newRow("the first line") << 1;
+        QTest::newRow("a later line") << 2;
+    }
+    void stopWhileThePortConnects()
+    {
+        QFETCH(int, line);
+        int opening = 0;
+        m_port->links.prepare = [&](FakeLink &link) {
+            if (++opening == line)
+                link.duringOpen = [this] { m_survey->stop(); };
+        };
+        QSignalSpy finished(m_survey.get(), &Survey::finished);
+        m_survey->start(planOf({9600, 19200, 38400}, {paNone}, 1, 1, {TagKRV}));
+        while (m_survey->isRunning() && m_clock->fire()) {
+        }
+        QVERIFY(!m_survey->isRunning());
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished.at(0).at(0).value<Survey::End>().how, Survey::End::How::Stopped);
+        QCOMPARE(opening, line); // no line opened after the stop
+        QVERIFY(!m_port->channel.isOpen());
+        QVERIFY(!m_port->port.Opening());
+    }
+
     void closingTheChannelUnderTheSurveyStopsIt()
     {
         QSignalSpy finished(m_survey.get(), &Survey::finished);
