@@ -163,7 +163,7 @@ bool Survey::openNextLine()
         }
         m_address = hasKinds(false) ? 0 : m_plan.first;
         emit lineStarted(line);
-        return true;
+        return m_running; // a handler may have stopped the survey
     }
     return false;
 }
@@ -235,7 +235,8 @@ void Survey::beginSlot()
     progress.leftMs = std::max(0.0, m_totalUs - m_doneUs) / 1000;
     progress.found = int(m_hits.size());
     emit progressed(progress);
-    send();
+    if (m_running) // a handler may have stopped the survey
+        send();
 }
 
 void Survey::send()

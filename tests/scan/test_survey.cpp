@@ -508,19 +508,37 @@ private slots:
         QCOMPARE(rig.sent.last().frame, addressedProbes(2).at(5)); // nothing after the find
     }
 
+    // "Стоп" from whatever the window does with a signal ends the survey at once,
+    // with what was found kept.
+    void stopEndsAtOnceAndKeepsWhatWasFound_data()
+    {
+        QTest::addColumn<QString>("signal");
+        QTest::addColumn<int>("probes");
+        QTest::addColumn<int>("hits");
+        QTest::newRow("on a device found") << "found" << 1 << 1;
+        QTest::newRow("on progress") << "progressed" << 0 << 0;
+        QTest::newRow("on a line started") << "lineStarted" << 0 << 0;
+    }
     void stopEndsAtOnceAndKeepsWhatWasFound()
     {
+        QFETCH(QString, signal);
+        QFETCH(int, probes);
+        QFETCH(int, hits);
         SurveyRig rig;
         rig.add("krv", 1, {115200, paNone});
         QSignalSpy finished(&rig.survey, &Survey::finished);
-        connect(&rig.survey, &Survey::found, &rig.survey, &Survey::stop);
+        if (signal == QLatin1String("found"))
+            connect(&rig.survey, &Survey::found, &rig.survey, &Survey::stop);
+        else if (signal == QLatin1String("progressed"))
+            connect(&rig.survey, &Survey::progressed, &rig.survey, &Survey::stop);
+        else
+            connect(&rig.survey, &Survey::lineStarted, &rig.survey, &Survey::stop);
         rig.survey.start(planOf({115200}, {paNone}, 1, 20, {TagKRV}));
         QVERIFY(rig.run());
         QCOMPARE(finished.size(), 1);
         QCOMPARE(finished.at(0).at(0).value<Survey::End>().how, Survey::End::How::Stopped);
-        QCOMPARE(rig.survey.hits().size(), 1);
-        QCOMPARE(rig.survey.hits().at(0).found.kind, DeviceWindowKind::KRV);
-        QCOMPARE(rig.sent.size(), 1);
+        QCOMPARE(int(rig.survey.hits().size()), hits);
+        QCOMPARE(int(rig.sent.size()), probes);
         QVERIFY(!rig.channel.isOpen());
         QVERIFY(!rig.clock.isActive());
     }
