@@ -19,6 +19,7 @@
 Q_DECLARE_METATYPE(survey::Reception)
 Q_DECLARE_METATYPE(survey::Shape)
 Q_DECLARE_METATYPE(LineSettings)
+Q_DECLARE_METATYPE(DeviceWindowKind)
 
 namespace {
 
@@ -611,6 +612,40 @@ private slots:
         QVERIFY(!m_survey->isRunning());
         QCOMPARE(m_survey->hits().size(), 1);
         QCOMPARE(m_survey->hits().at(0).responseMs, 32.5); // from the probe to the answer's last piece
+    }
+
+    // What the one probe's answer shows, fall-backs included, as the kind's search takes it.
+    void fallBacksAsTheSearchTakesThem_data()
+    {
+        QTest::addColumn<int>("tag");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<DeviceWindowKind>("kind");
+        QTest::newRow("KRV-A probe, code 12 model 2") << int(TagKRV) << wireHex("010406000C00020069")
+                                                      << DeviceWindowKind::KRV;
+        QTest::newRow("KRV-A probe, other registers") << int(TagKRV) << wireHex("0104060001000100AA")
+                                                      << DeviceWindowKind::ZDLT;
+        QTest::newRow("KRV-A probe refused") << int(TagKRV) << wireHex("018402") << DeviceWindowKind::ZDLT;
+        QTest::newRow("sensor probe, 6 bytes") << int(TagSensor) << wireHex("0103010F") << DeviceWindowKind::C3940F;
+        QTest::newRow("sensor probe, emissivity over 1") << int(TagSensor) << wireHex("010306007B00C80065")
+                                                         << DeviceWindowKind::None;
+    }
+    void fallBacksAsTheSearchTakesThem()
+    {
+        QFETCH(int, tag);
+        QFETCH(QByteArray, answer);
+        QFETCH(DeviceWindowKind, kind);
+        m_survey->start(planOf({19200}, {paNone}, 1, 1, {tag}));
+        m_nowUs += 20000;
+        m_port->link().receive(answer);
+        m_clock->fire();
+        QVERIFY(!m_survey->isRunning());
+        if (kind == DeviceWindowKind::None) {
+            QCOMPARE(m_survey->hits().size(), 0);
+            return;
+        }
+        QCOMPARE(m_survey->hits().size(), 1);
+        QCOMPARE(m_survey->hits().at(0).found.kind, kind);
+        QCOMPARE(m_survey->hits().at(0).found.answer, answer);
     }
 
     // The wait counts from the probe handed to the port: a slow write is part of it.
