@@ -145,14 +145,29 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(QString, served);
         QFETCH(QString, refused);
-        TcpSim sim;
-        QVERIFY(sim.start(QStringList{"--quiet"} + args));
-        QCOMPARE(sim.host, served);
-        QTcpSocket outsider;
-        QVERIFY(!connectTo(outsider, refused, sim.port));
-        QCOMPARE(outsider.error(), QAbstractSocket::ConnectionRefusedError);
-        QTcpSocket client;
-        QVERIFY(connectTo(client, served, sim.port));
+        // The simulator's port number is free only on the address it was bound
+        // to: another server of a parallel test may hold the same number on the
+        // other address. A connection that still succeeds with the simulator
+        // gone was somebody else's; then try again on a new port.
+        for (int attempt = 0;; ++attempt) {
+            TcpSim sim;
+            QVERIFY(sim.start(QStringList{"--quiet"} + args));
+            QCOMPARE(sim.host, served);
+            QTcpSocket client;
+            QVERIFY(connectTo(client, served, sim.port));
+            client.abort();
+            QTcpSocket outsider;
+            if (!connectTo(outsider, refused, sim.port)) {
+                QCOMPARE(outsider.error(), QAbstractSocket::ConnectionRefusedError);
+                return;
+            }
+            outsider.abort();
+            const int port = sim.port;
+            sim.stop();
+            QTcpSocket stranger;
+            QVERIFY2(connectTo(stranger, refused, port), "the simulator answered on an address it was not given");
+            QVERIFY(attempt < 3);
+        }
     }
 
     // The configurator's port over the network link: a probe answered, then the
