@@ -4,7 +4,7 @@
 #include "bus/linkfactory.h"
 #include "bus/ticktimer.h"
 #include "bus/vacomm.h"
-#include "monitor/monitorfile.h"
+#include "settings/wholefile.h"
 #include "scan/surveyexchange.h"
 #include "scan/surveyreport.h"
 #include "settings/formstorage.h"
@@ -222,7 +222,7 @@ void TFSurvey::BitBtnSaveCsvClick()
     if (path.isEmpty())
         return;
     QString error;
-    if (!monitor::writeWhole(path, survey::csvBytes(m_survey->hits()), &error))
+    if (!WriteWholeFile(path, survey::csvBytes(m_survey->hits()), &error))
         showError(this, QStringLiteral("Не удалось сохранить файл %1:\r%2").arg(path, error));
 }
 

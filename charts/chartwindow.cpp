@@ -2,7 +2,7 @@
 
 #include "charts/chartpane.h"
 #include "charts/readinglog.h"
-#include "monitor/monitorfile.h"
+#include "settings/wholefile.h"
 #include "widgets/dialogs.h"
 
 #include <QBuffer>
@@ -265,7 +265,7 @@ void TFChart::save(const QString &title, const QString &filter, const QString &s
     if (path.isEmpty())
         return;
     QString reason;
-    if (!monitor::writeWhole(path, bytes(), &reason))
+    if (!WriteWholeFile(path, bytes(), &reason))
         showError(this, QStringLiteral("Не удалось записать ") + what + QStringLiteral(" в файл ") + path
                             + QStringLiteral(":\r") + reason);
 }

@@ -1,8 +1,6 @@
 #include "monitor/monitorfile.h"
 
 #include <QDateTime>
-#include <QFileInfo>
-#include <QSaveFile>
 
 namespace monitor {
 
@@ -33,24 +31,6 @@ QByteArray textBytes(const std::vector<const BusFrame *> &frames, const std::vec
     if (!summary.isEmpty())
         lines << QString() << summary;
     return joinLines(lines);
-}
-
-bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
-{
-    if (QFileInfo(path).isDir()) {
-        if (error)
-            *error = QStringLiteral("Под этим именем уже есть папка.");
-        return false;
-    }
-    // Unbuffered, so a short write (a full disk) shows at once and never reaches commit().
-    QSaveFile file(path);
-    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size();
-    if (written && file.commit())
-        return true;
-    if (error)
-        *error = file.errorString();
-    file.cancelWriting();
-    return false;
 }
 
 QString proposedFileName(const QDateTime &time, const QString &suffix)

@@ -2,6 +2,7 @@
 
 #include "bus/vacomm.h"
 #include "monitor/monitorfile.h"
+#include "settings/wholefile.h"
 #include "widgets/dialogs.h"
 
 #include <QCheckBox>
@@ -513,7 +514,7 @@ void TFMonitor::save(const QString &suffix, const QString &filter)
     const QByteArray bytes = suffix == QLatin1String("csv") ? csvBytes(frames)
                                                             : textBytes(frames, m_statistics->rows());
     QString reason;
-    if (!writeWhole(path, bytes, &reason))
+    if (!WriteWholeFile(path, bytes, &reason))
         showError(this, QStringLiteral("Не удалось записать журнал обмена в файл ") + path + QStringLiteral(":\r") + reason);
 }
 

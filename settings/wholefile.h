@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Writes a file whole or not at all: reports, logs and tables saved by the user.
+// An earlier file of that name stays as it was when anything fails (a full disk,
+// a folder that forbids writing, a folder of that name). False with the reason,
+// as the user reads it, in `error`.
+bool WriteWholeFile(const QString &path, const QByteArray &bytes, QString *error);
