@@ -1,6 +1,6 @@
 #pragma once
 
-#include "devices/readings.h"
+#include "charts/readings.h"
 
 #include <array>
 #include <cstdint>

@@ -2,7 +2,7 @@
 
 #include "devices/commtest.h"
 #include "devices/devicehost.h"
-#include "devices/readings.h"
+#include "charts/readings.h"
 #include "widgets/dialogs.h"
 
 #include <QDialog>
