@@ -98,7 +98,7 @@ void TFSurvey::BitBtnStartClick()
     if (m_survey->isRunning())
         return;
     const Survey::Plan chosen = plan();
-    const QString problem = Survey::planProblem(chosen);
+    const QString problem = survey::planProblem(chosen);
     if (!problem.isEmpty()) {
         showWarning(this, problem + QStringLiteral("\rОбзор не начат."));
         return;

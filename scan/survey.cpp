@@ -41,7 +41,7 @@ constexpr int FifoCharacters = 16;
 } // namespace
 
 Survey::Survey(BusChannel &channel, TickTimer &timer)
-    : m_channel(channel), m_timer(timer), m_scratch(std::make_unique<RequestLayer>())
+    : m_channel(channel), m_timer(timer)
 {
     qRegisterMetaType<SurveyHit>();
     qRegisterMetaType<Survey::Progress>();
@@ -70,30 +70,11 @@ void Survey::setClock(std::function<qint64()> nowUs)
     m_nowUs = std::move(nowUs);
 }
 
-QString Survey::planProblem(const Plan &plan)
-{
-    QStringList problems;
-    if (plan.rates.isEmpty())
-        problems << QStringLiteral("Не выбрана ни одна скорость обмена.");
-    if (plan.parities.isEmpty())
-        problems << QStringLiteral("Не выбрана ни одна четность.");
-    bool anyKind = false;
-    for (int tag : plan.tags)
-        anyKind = anyKind || FindDeviceKind(tag);
-    if (!anyKind)
-        problems << QStringLiteral("Не выбран ни один тип устройств.");
-    if (plan.first < 1 || plan.last > 247)
-        problems << QStringLiteral("Адреса должны быть от 1 до 247.");
-    else if (plan.first > plan.last)
-        problems << QStringLiteral("Первый адрес (%1) больше последнего (%2).").arg(plan.first).arg(plan.last);
-    return problems.join(QLatin1Char('\r'));
-}
-
 void Survey::start(const Plan &plan)
 {
     if (m_running)
         throw std::logic_error("the survey is running already");
-    const QString problem = planProblem(plan);
+    const QString problem = survey::planProblem(plan);
     if (!problem.isEmpty())
         throw std::invalid_argument(problem.toStdString());
     if (m_channel.isOpen() || m_channel.port().Opening())
@@ -103,10 +84,7 @@ void Survey::start(const Plan &plan)
     m_plan = plan;
     m_plan.waitMs = std::clamp(plan.waitMs, 1, 10000);
     m_plan.repeats = std::clamp(plan.repeats, 0, 3);
-    m_kinds.clear();
-    for (const DeviceKind &kind : DeviceKinds())
-        if (plan.tags.contains(kind.tag))
-            m_kinds << &kind;
+    m_probeSet = std::make_unique<survey::ProbeSet>(m_plan);
     m_lines = survey::lineOrder(plan.rates, plan.parities);
     m_hits.clear();
     m_line = -1;
@@ -114,7 +92,7 @@ void Survey::start(const Plan &plan)
     m_doneUs = 0;
     m_totalUs = 0;
     for (const LineSettings &line : m_lines)
-        m_totalUs += lineUs(line);
+        m_totalUs += m_probeSet->lineUs(line);
 
     m_running = true;
     bool opened = false;
@@ -153,7 +131,7 @@ bool Survey::openNextLine()
                 return false;
             if (isPortFailure(error))
                 throw;
-            m_doneUs += lineUs(line);
+            m_doneUs += m_probeSet->lineUs(line);
             emit lineRefused(line, QString::fromUtf8(error.what()));
             continue;
         }
@@ -161,7 +139,7 @@ bool Survey::openNextLine()
             closeOwn();
             return false;
         }
-        m_address = hasKinds(false) ? 0 : m_plan.first;
+        m_address = m_probeSet->has(false) ? 0 : m_plan.first;
         emit lineStarted(line);
         return m_running; // a handler may have stopped the survey
     }
@@ -175,46 +153,6 @@ void Survey::closeOwn()
     m_ownClose = false;
 }
 
-bool Survey::hasKinds(bool addressed) const
-{
-    return std::any_of(m_kinds.begin(), m_kinds.end(),
-                       [addressed](const DeviceKind *kind) { return kind->probeAddressed == addressed; });
-}
-
-QList<Survey::Probe> Survey::probesFor(bool addressed, int address) const
-{
-    QList<Probe> probes;
-    for (const DeviceKind *kind : m_kinds) {
-        if (kind->probeAddressed != addressed)
-            continue;
-        m_scratch->ResetTx();
-        kind->frameProbe(*m_scratch, static_cast<std::uint8_t>(address));
-        const QByteArray frame = m_scratch->txBytes();
-        auto same = std::find_if(probes.begin(), probes.end(), [&](const Probe &p) { return p.frame == frame; });
-        if (same != probes.end())
-            same->kinds << kind;
-        else
-            probes.append({frame, {kind}});
-    }
-    return probes;
-}
-
-double Survey::probeUs(const QByteArray &frame, const LineSettings &line) const
-{
-    return survey::wireUs(int(frame.size()), line) + m_plan.waitMs * 1000.0;
-}
-
-double Survey::lineUs(const LineSettings &line) const
-{
-    double us = 0;
-    for (const Probe &p : probesFor(false, 0))
-        us += probeUs(p.frame, line);
-    double perAddress = 0;
-    for (const Probe &p : probesFor(true, m_plan.first))
-        perAddress += probeUs(p.frame, line);
-    return us + perAddress * (m_plan.last - m_plan.first + 1);
-}
-
 const LineSettings &Survey::line() const
 {
     return m_lines.at(m_line);
@@ -222,7 +160,7 @@ const LineSettings &Survey::line() const
 
 void Survey::beginSlot()
 {
-    m_probes = probesFor(m_address != 0, m_address);
+    m_probes = m_probeSet->at(m_address);
     m_probe = 0;
     m_silentRepeats = 0;
     m_retries = 0;
@@ -258,7 +196,7 @@ void Survey::send()
     // A lost adapter has closed the channel under the write. The deadline counts
     // from the probe handed to the port, whatever the write itself took.
     if (m_running)
-        m_timer.start(survey::timerMs(double(m_sentUs - m_nowUs()) + probeUs(probe.frame, line())));
+        m_timer.start(survey::timerMs(double(m_sentUs - m_nowUs()) + m_probeSet->silentUs(probe.frame, line())));
 }
 
 void Survey::onBytes()
@@ -388,9 +326,9 @@ void Survey::judge()
         }
         // The address is told: the other probes would only find it again.
         for (int rest = m_probe + 1; rest < m_probes.size(); ++rest)
-            m_doneUs += probeUs(m_probes.at(rest).frame, line());
+            m_doneUs += m_probeSet->silentUs(m_probes.at(rest).frame, line());
         m_probe = int(m_probes.size());
-        m_doneUs += probeUs(probe.frame, line());
+        m_doneUs += m_probeSet->silentUs(probe.frame, line());
         report(hit);
         if (m_running)
             endSlot();
@@ -401,7 +339,7 @@ void Survey::judge()
 
 void Survey::nextProbe()
 {
-    m_doneUs += probeUs(m_probes.at(m_probe).frame, line());
+    m_doneUs += m_probeSet->silentUs(m_probes.at(m_probe).frame, line());
     ++m_probe;
     m_silentRepeats = 0;
     m_retries = 0;
@@ -421,7 +359,7 @@ void Survey::endSlot()
         if (!m_running)
             return;
     }
-    if (m_address == 0 && hasKinds(true)) {
+    if (m_address == 0 && m_probeSet->has(true)) {
         m_address = m_plan.first;
     } else if (m_address != 0 && m_address < m_plan.last) {
         ++m_address;

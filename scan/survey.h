@@ -3,6 +3,7 @@
 #include "bus/buslink.h"
 #include "devices/devicecatalogue.h"
 #include "devices/founddevice.h"
+#include "scan/surveyplan.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -13,7 +14,6 @@
 #include <memory>
 
 class BusChannel;
-class RequestLayer;
 class TickTimer;
 
 // A device the survey found, as the table shows it.
@@ -35,17 +35,7 @@ class Survey : public QObject
 {
     Q_OBJECT
 public:
-    struct Plan
-    {
-        int port = 1;
-        int first = 1, last = 247;
-        QList<qint32> rates;       // any order: tried as survey::rateOrder says
-        QList<TVaParity> parities; // no parity first
-        QList<int> tags;           // device kinds by button tag
-        int waitMs = 50;           // for an answer's first byte
-        int repeats = 0;           // more probes after silence, 0..3
-        bool stopAtFirst = false;
-    };
+    using Plan = SurveyPlan;
     struct Progress
     {
         LineSettings line;
@@ -68,9 +58,6 @@ public:
 
     Survey(BusChannel &channel, TickTimer &timer);
     ~Survey() override;
-
-    // Why the plan cannot run, as the window says it; empty when it can.
-    static QString planProblem(const Plan &plan);
 
     // Opens the channel at the first line the port takes and starts. A line the
     // port refuses is reported by lineRefused and skipped. EVaCommError when the
@@ -97,20 +84,11 @@ signals:
     void finished(const Survey::End &end);
 
 private:
-    struct Probe
-    {
-        QByteArray frame;
-        QList<const DeviceKind *> kinds; // that send this frame, in catalogue order
-    };
+    using Probe = survey::ProbeSet::Probe;
     enum class Phase { Idle, AwaitFirstByte, Receiving };
 
     bool openNextLine();
     void closeOwn();
-    bool hasKinds(bool addressed) const;
-    QList<Probe> probesFor(bool addressed, int address) const;
-    // The time a probe takes without an answer: its wire time and the wait.
-    double probeUs(const QByteArray &frame, const LineSettings &line) const;
-    double lineUs(const LineSettings &line) const;
     const LineSettings &line() const;
     void beginSlot();
     void send();
@@ -127,9 +105,8 @@ private:
 
     BusChannel &m_channel;
     TickTimer &m_timer;
-    std::unique_ptr<RequestLayer> m_scratch; // frames the probes
     Plan m_plan;
-    QList<const DeviceKind *> m_kinds;
+    std::unique_ptr<survey::ProbeSet> m_probeSet; // of the plan
     QList<LineSettings> m_lines;
     QList<SurveyHit> m_hits;
     bool m_running = false;

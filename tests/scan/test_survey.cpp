@@ -196,7 +196,7 @@ private slots:
         QFETCH(int, last);
         QFETCH(QString, problem);
         const Survey::Plan plan = planOf(rates, AllParities.mid(0, parities), first, last, AllTags.mid(0, kinds));
-        QCOMPARE(Survey::planProblem(plan), problem);
+        QCOMPARE(survey::planProblem(plan), problem);
     }
 
     void durationText_data()
