@@ -4,6 +4,7 @@
 #include "bus/tcp/tcpaddress.h"
 #include "bus/tcp/tcpcheck.h"
 #include "settings/formstorage.h"
+#include "widgets/buttons.h"
 #include "widgets/dialogs.h"
 #include "widgets/rxspinedit.h"
 
@@ -142,16 +143,9 @@ void TFPorts::buildNetworkPanel(QVBoxLayout *layout)
     EditAddress->setClearButtonEnabled(true);
     EditAddress->installEventFilter(this);
     addressLabel->setBuddy(EditAddress);
-    const auto makeButton = [group](const char *name, const QString &caption, const QString &tip) {
-        auto *button = new QPushButton(caption, group);
-        button->setObjectName(QString::fromLatin1(name));
-        button->setToolTip(tip);
-        button->setAutoDefault(false);
-        return button;
-    };
-    BitBtnAssignAddress = makeButton("BitBtnAssignAddress", QStringLiteral("Назначить адрес"),
+    BitBtnAssignAddress = makeButton(QStringLiteral("BitBtnAssignAddress"), QStringLiteral("Назначить адрес"), group,
                                      QStringLiteral("Назначить сетевой адрес выбранному номеру порта"));
-    BitBtnCheck = makeButton("BitBtnCheck", QStringLiteral("Проверить"),
+    BitBtnCheck = makeButton(QStringLiteral("BitBtnCheck"), QStringLiteral("Проверить"), group,
                              QStringLiteral("Подключиться к адресу и сообщить, сколько это заняло или почему не удалось"));
     auto *timeoutLabel = new QLabel(QStringLiteral("Таймаут подключения, мс:"), group);
     RxSpinEditConnectTimeout = new TRxSpinEdit(group);
@@ -195,22 +189,19 @@ void TFPorts::buildPortTable(QVBoxLayout *layout)
     lower->addWidget(StringGridPorts, 1);
 
     auto *buttons = new QVBoxLayout;
-    const auto makeButton = [this, buttons](const char *name, const QString &caption, const QString &tip) {
-        auto *button = new QPushButton(caption, this);
-        button->setObjectName(QString::fromLatin1(name));
-        button->setToolTip(tip);
-        button->setAutoDefault(false);
+    const auto addButton = [this, buttons](const char *name, const QString &caption, const QString &tip) {
+        QPushButton *button = makeButton(QString::fromLatin1(name), caption, this, tip);
         buttons->addWidget(button);
         return button;
     };
-    BitBtnAssign = makeButton("BitBtnAssign", QStringLiteral("Назначить"),
-                              QStringLiteral("Назначить выбранное устройство выбранному номеру порта"));
-    BitBtnDefault = makeButton("BitBtnDefault", QStringLiteral("По умолчанию"),
-                               QStringLiteral("Вернуть номеру порта устройство по умолчанию (сетевой адрес удаляется)"));
-    BitBtnRefresh = makeButton("BitBtnRefresh", QStringLiteral("Обновить"),
-                               QStringLiteral("Прочитать список устройств заново"));
+    BitBtnAssign = addButton("BitBtnAssign", QStringLiteral("Назначить"),
+                             QStringLiteral("Назначить выбранное устройство выбранному номеру порта"));
+    BitBtnDefault = addButton("BitBtnDefault", QStringLiteral("По умолчанию"),
+                              QStringLiteral("Вернуть номеру порта устройство по умолчанию (сетевой адрес удаляется)"));
+    BitBtnRefresh = addButton("BitBtnRefresh", QStringLiteral("Обновить"),
+                              QStringLiteral("Прочитать список устройств заново"));
     buttons->addStretch(1);
-    BitBtnClose = makeButton("BitBtnClose", QStringLiteral("Закрыть"), QString());
+    BitBtnClose = addButton("BitBtnClose", QStringLiteral("Закрыть"), QString());
     BitBtnClose->setDefault(true);
     lower->addLayout(buttons);
     layout->addLayout(lower, 3);

@@ -4,6 +4,7 @@
 #include "scan/surveyexchange.h"
 #include "scan/surveyreport.h"
 #include "settings/formstorage.h"
+#include "widgets/buttons.h"
 #include "widgets/rxspinedit.h"
 
 #include <QAction>
@@ -44,14 +45,6 @@ QCheckBox *makeCheck(const QString &name, const QString &caption, QWidget *paren
     box->setObjectName(name);
     box->setChecked(true);
     return box;
-}
-
-QPushButton *makeButton(const char *name, const QString &caption, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setAutoDefault(false);
-    return button;
 }
 
 QString parityName(TVaParity parity)

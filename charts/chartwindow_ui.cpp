@@ -1,6 +1,7 @@
 #include "charts/chartwindow.h"
 
 #include "charts/chartpane.h"
+#include "widgets/buttons.h"
 #include "widgets/dialogs.h"
 
 #include <QCheckBox>
@@ -39,14 +40,6 @@ QColor colorFor(const QString &quantity, std::size_t &nextOther)
         && quantity[1] >= QLatin1Char('a') && quantity[1] <= QLatin1Char('c'))
         return PhaseColors[quantity[1].unicode() - 'a'];
     return OtherColors[nextOther++ % std::size(OtherColors)];
-}
-
-QPushButton *makeButton(const char *name, const QString &caption, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
 }
 
 QIcon swatch(const QColor &color)

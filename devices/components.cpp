@@ -5,14 +5,6 @@
 #include <QLabel>
 #include <QPushButton>
 
-QPushButton *makeButton(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
 TRxSpinEdit *makeSpinEditor(const QString &name, double min, double max, double step, double value, bool typing,
                             QWidget *parent)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/buttons.h"
+
 #include <QString>
 
 class QLabel;
@@ -9,8 +11,6 @@ class TRxSpinEdit;
 
 // The pieces every device window is built of, each with its design name.
 
-// A push button that never becomes the default of its dialog (Enter must not start a write).
-QPushButton *makeButton(const QString &name, const QString &text, QWidget *parent);
 // A numeric spin editor; `typing` false leaves only the arrows.
 TRxSpinEdit *makeSpinEditor(const QString &name, double min, double max, double step, double value, bool typing,
                             QWidget *parent);

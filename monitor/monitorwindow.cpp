@@ -3,6 +3,7 @@
 #include "bus/vacomm.h"
 #include "monitor/monitorfile.h"
 #include "settings/wholefile.h"
+#include "widgets/buttons.h"
 #include "widgets/dialogs.h"
 
 #include <QCheckBox>
@@ -133,13 +134,6 @@ QTableView *makeGrid(const char *name, QWidget *parent)
     return grid;
 }
 
-QPushButton *makeButton(const char *name, const QString &caption, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
-}
 } // namespace
 
 TFMonitor::TFMonitor(TVaComm &port, std::size_t capacity, QWidget *parent)
