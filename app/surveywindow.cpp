@@ -216,7 +216,8 @@ void TFSurvey::openRow(int row)
 
 void TFSurvey::BitBtnSaveCsvClick()
 {
-    const QString proposed = QDir::current().filePath(survey::proposedFileName(QDateTime::currentDateTime()));
+    const QString proposed = QDir::current().filePath(
+        StampedFileName(QStringLiteral("survey"), QDateTime::currentDateTime(), QStringLiteral("csv")));
     const QString path = dialogs().saveFileName(this, QStringLiteral("Сохранение результатов обзора..."),
                                                 QStringLiteral("Таблица CSV (*.csv)"), proposed, QStringLiteral("csv"));
     if (path.isEmpty())

@@ -260,7 +260,8 @@ void TFChart::updateCursorText()
 void TFChart::save(const QString &title, const QString &filter, const QString &suffix, const QString &what,
                    const std::function<QByteArray()> &bytes)
 {
-    const QString proposed = QDir::current().filePath(charts::proposedFileName(QDateTime::currentDateTime(), suffix));
+    const QString proposed
+        = QDir::current().filePath(StampedFileName(QStringLiteral("chart"), QDateTime::currentDateTime(), suffix));
     const QString path = dialogs().saveFileName(this, title, filter, proposed, suffix);
     if (path.isEmpty())
         return;

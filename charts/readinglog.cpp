@@ -1,5 +1,6 @@
 #include "charts/readinglog.h"
 
+#include <QDateTime>
 #include <QTimeZone>
 
 #include <vector>
@@ -70,11 +71,6 @@ QByteArray csvBytes(const SeriesStore &store)
         out += "\r\n";
     }
     return out;
-}
-
-QString proposedFileName(const QDateTime &time, const QString &suffix)
-{
-    return QStringLiteral("chart-") + time.toString(QStringLiteral("d-M-yyyy-HH-mm-ss")) + QLatin1Char('.') + suffix;
 }
 
 } // namespace charts

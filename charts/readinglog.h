@@ -3,7 +3,6 @@
 #include "charts/seriesstore.h"
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QString>
 
 namespace charts {
@@ -20,8 +19,5 @@ QByteArray logValue(double value);
 // the order their series came): a header line, then "time,quantity,unit,value"
 // per reading; comma-separated, UTF-8 without a byte order mark, CR LF line ends.
 QByteArray csvBytes(const SeriesStore &store);
-
-// "chart-9-12-2026-14-05-33.csv"
-QString proposedFileName(const QDateTime &time, const QString &suffix);
 
 } // namespace charts

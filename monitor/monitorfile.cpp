@@ -1,7 +1,5 @@
 #include "monitor/monitorfile.h"
 
-#include <QDateTime>
-
 namespace monitor {
 
 namespace {
@@ -31,11 +29,6 @@ QByteArray textBytes(const std::vector<const BusFrame *> &frames, const std::vec
     if (!summary.isEmpty())
         lines << QString() << summary;
     return joinLines(lines);
-}
-
-QString proposedFileName(const QDateTime &time, const QString &suffix)
-{
-    return QStringLiteral("monitor-") + time.toString(QStringLiteral("d-M-yyyy-HH-mm-ss")) + QLatin1Char('.') + suffix;
 }
 
 } // namespace monitor

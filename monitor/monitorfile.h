@@ -14,7 +14,4 @@ namespace monitor {
 QByteArray csvBytes(const std::vector<const BusFrame *> &frames);
 QByteArray textBytes(const std::vector<const BusFrame *> &frames, const std::vector<AddressStatistics> &statistics);
 
-// "monitor-9-12-2026-14-05-33.csv"
-QString proposedFileName(const QDateTime &time, const QString &suffix);
-
 } // namespace monitor

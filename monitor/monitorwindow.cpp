@@ -294,7 +294,8 @@ std::vector<const BusFrame *> TFMonitor::shownFrames() const
 
 void TFMonitor::save(const QString &suffix, const QString &filter)
 {
-    const QString proposed = QDir::current().filePath(proposedFileName(QDateTime::currentDateTime(), suffix));
+    const QString proposed
+        = QDir::current().filePath(StampedFileName(QStringLiteral("monitor"), QDateTime::currentDateTime(), suffix));
     const QString path
         = dialogs().saveFileName(this, QStringLiteral("Сохранение журнала обмена..."), filter, proposed, suffix);
     if (path.isEmpty())

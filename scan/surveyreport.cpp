@@ -54,11 +54,6 @@ QByteArray csvBytes(const QList<SurveyHit> &hits)
     return text.toUtf8();
 }
 
-QString proposedFileName(const QDateTime &time)
-{
-    return QStringLiteral("survey-") + time.toString(QStringLiteral("d-M-yyyy-HH-mm-ss")) + QStringLiteral(".csv");
-}
-
 QString durationText(double ms)
 {
     const qint64 seconds = ms > 0 ? static_cast<qint64>(std::ceil(ms / 1000 - 1e-9)) : 0;

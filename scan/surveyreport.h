@@ -3,7 +3,6 @@
 #include "scan/survey.h"
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QLocale>
 #include <QString>
 #include <QStringList>
@@ -22,8 +21,6 @@ QString identificationText(const Identification &id);
 // Every hit as CSV: a header line, then one line per device in the order found;
 // comma-separated, numbers with a decimal point, UTF-8, CR LF line ends.
 QByteArray csvBytes(const QList<SurveyHit> &hits);
-// "survey-9-12-2026-14-05-33.csv"
-QString proposedFileName(const QDateTime &time);
 
 // "2 ч 05 мин", "4 мин 12 с", "37 с": a time left as the window shows it.
 QString durationText(double ms);

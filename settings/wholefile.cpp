@@ -1,5 +1,6 @@
 #include "settings/wholefile.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -69,4 +70,9 @@ bool WriteWholeFile(const QString &path, const QByteArray &bytes, QString *error
     if (!file.commit())
         return fail(WriteFailureReason(errno, file.errorString()));
     return true;
+}
+
+QString StampedFileName(const QString &what, const QDateTime &time, const QString &suffix)
+{
+    return what + QLatin1Char('-') + time.toString(QStringLiteral("d-M-yyyy-HH-mm-ss")) + QLatin1Char('.') + suffix;
 }
